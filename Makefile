@@ -1,0 +1,56 @@
+# Two commands do everything on a fresh Debian 12 machine: `make run` and `make test`.
+
+PACKAGES := g++ cmake make pkg-config libsdl2-dev libgtest-dev
+BENCH_PACKAGES := libbenchmark-dev
+JOBS := $(shell nproc 2>/dev/null || echo 2)
+
+# Installs what is missing: with apt-get as root, through sudo otherwise; when neither can,
+# it stops and prints the line that would.
+define install_missing
+	@missing=""; \
+	for p in $(1); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  if [ "$$(id -u)" = 0 ]; then \
+	    (apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing) || \
+	      { echo "Could not install. Run: apt-get install -y$$missing"; exit 1; }; \
+	  elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then \
+	    (sudo apt-get update -qq && sudo DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing) || \
+	      { echo "Could not install. Run: sudo apt-get install -y$$missing"; exit 1; }; \
+	  else \
+	    echo "Missing packages. Install them with: sudo apt-get install -y$$missing"; exit 1; \
+	  fi; \
+	fi
+endef
+
+.PHONY: run test deps build-release build-test assets clean
+
+run: build-release
+	./build/release/queltivar
+
+test: build-test
+	cd build/test && ctest --output-on-failure -j $(JOBS)
+
+deps:
+	$(call install_missing,$(PACKAGES))
+
+build-release: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS)
+
+build-test: deps
+	cmake --preset test >/dev/null
+	cmake --build --preset test -j $(JOBS)
+	ln -sf build/test/compile_commands.json compile_commands.json
+
+# Rebuilds every asset in assets/ from its source in assets/source.
+assets: build-release
+	./build/release/assets/tools/make_font assets/source/font.txt assets/font.bmp
+	./build/release/assets/tools/make_map assets/source/map.txt assets/map.dat
+	./build/release/assets/tools/make_spawner assets/source/spawner.txt assets/spawner.dat
+	./build/release/assets/tools/make_music assets/source/music.txt assets/title.wav
+
+clean:
+	rm -rf build compile_commands.json

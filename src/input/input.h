@@ -1,0 +1,29 @@
+// Input state: held keys, held mouse buttons, the pointer; click rectangles and the slider.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+struct SDL_Rect;
+
+// SDL keycodes of W, D, S, A, Return and Escape. Indices 0 to 3 are also directions.
+constexpr std::array<int32_t, 6> CONTROLS = {119, 100, 115, 97, 13, 27};
+enum : uint8_t { KEY_UP, KEY_RIGHT, KEY_DOWN, KEY_LEFT, KEY_FIRE, KEY_PAUSE };
+
+struct Point {
+    int32_t x, y; // window pixels
+};
+
+extern std::array<uint8_t, 6> KEYS;  // 1 while the control is held
+extern std::array<uint8_t, 6> MOUSE; // by SDL button number 1 to 5; 1 while held
+extern Point MOUSE_POS;
+
+// Where read_input takes the pointer position; SDL's mouse state unless a test moves it,
+// since SDL under the dummy video driver never moves its own pointer.
+extern Point (*POINTER_SOURCE)();
+
+void read_input();
+void log_key(int32_t keycode, uint8_t value);
+
+bool rect_clicked(const SDL_Rect& rect);
+void volume_slider(int32_t row, int32_t col);

@@ -1,0 +1,92 @@
+// Start-up, the scene loop and shutdown.
+#include "shell/shell.h"
+
+#include "display/text.h"
+#include "scenes/title.h"
+#include "sound/mixer.h"
+
+#include <SDL.h>
+#include <cstdio>
+#include <cstdlib>
+
+Scene STATE = nullptr;
+uint8_t CHANGE_STATE = 0;
+SDL_Window* WINDOW = nullptr;
+SDL_Renderer* RENDERER = nullptr;
+uint32_t AUDIO_DEVICE_ID = 0;
+int EXIT_STATUS = 0;
+
+void asset_failure(const char* path, const char* reason) {
+    std::fprintf(stderr, "queltivar: cannot load %s: %s\n", path, reason);
+    EXIT_STATUS = 1;
+    STATE = nullptr;
+}
+
+namespace {
+bool sdl_failure(const char* what) {
+    std::fprintf(stderr, "queltivar: %s failed: %s\n", what, SDL_GetError());
+    EXIT_STATUS = 1;
+    STATE = nullptr;
+    return false;
+}
+} // namespace
+
+bool start_up() {
+    if (SDL_Init(SDL_INIT_EVERYTHING) != 0) {
+        sdl_failure("SDL_Init");
+        SDL_Quit();
+        return false;
+    }
+    // Before the font loads, so that a font failure, which clears STATE, is not overwritten.
+    STATE = title;
+    std::srand(static_cast<uint32_t>(SDL_GetTicks64()));
+
+    AUDIO_DEVICE_ID = SDL_OpenAudioDevice(nullptr, 0, &AUDIO_SPEC, nullptr, 0);
+    if (AUDIO_DEVICE_ID == 0)
+        std::fprintf(stderr, "queltivar: warning: no audio device (%s); playing silent\n",
+                     SDL_GetError());
+    else
+        SDL_PauseAudioDevice(AUDIO_DEVICE_ID, 0);
+
+    WINDOW = SDL_CreateWindow(WINDOW_CAPTION, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                              WINDOW_WIDTH, WINDOW_HEIGHT, SDL_WINDOW_ALLOW_HIGHDPI);
+    if (!WINDOW) {
+        sdl_failure("SDL_CreateWindow");
+        shut_down();
+        return false;
+    }
+    RENDERER = SDL_CreateRenderer(WINDOW, -1, 0);
+    if (!RENDERER) {
+        sdl_failure("SDL_CreateRenderer");
+        shut_down();
+        return false;
+    }
+    // On a high-DPI display the drawable is larger than the window; the grid must still fill it.
+    SDL_RenderSetLogicalSize(RENDERER, WINDOW_WIDTH, WINDOW_HEIGHT);
+    return true;
+}
+
+void run_scenes() {
+    while (STATE) {
+        CHANGE_STATE = 0;
+        STATE();
+    }
+}
+
+void shut_down() {
+    FONT.reset();
+    if (RENDERER) SDL_DestroyRenderer(RENDERER);
+    if (WINDOW) SDL_DestroyWindow(WINDOW);
+    RENDERER = nullptr;
+    WINDOW = nullptr;
+    SDL_Quit(); // also closes the audio device and stops its thread
+    AUDIO_DEVICE_ID = 0;
+}
+
+int run_game() {
+    if (!start_up()) return EXIT_STATUS;
+    FONT = load_bmp_font("assets/font.bmp");
+    run_scenes();
+    shut_down();
+    return EXIT_STATUS;
+}

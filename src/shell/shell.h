@@ -1,0 +1,39 @@
+// The program's spine: start-up, the scene loop and its contract, shutdown.
+#pragma once
+
+#include <cstdint>
+
+struct SDL_Window;
+struct SDL_Renderer;
+
+using Scene = void (*)();
+
+// The scene to run next; null asks for the end of the program.
+extern Scene STATE;
+// 1 asks the running scene to return at the top of its next frame.
+extern uint8_t CHANGE_STATE;
+
+extern SDL_Window* WINDOW;
+extern SDL_Renderer* RENDERER;
+extern uint32_t AUDIO_DEVICE_ID; // 0 when no device could be opened: the game runs silent
+
+// What the program returns: 1 once anything it cannot run without has failed.
+extern int EXIT_STATUS;
+
+constexpr const char* WINDOW_CAPTION = "Queltivar Nosperida Ku";
+constexpr int32_t WINDOW_WIDTH = 1152;
+constexpr int32_t WINDOW_HEIGHT = 648;
+
+// The one way a loader reports a file it cannot use: a line on standard error naming the
+// file and the reason, exit status 1, and no further scene (STATE null). Loaders that run
+// inside a scene also raise CHANGE_STATE themselves, as the scene contract asks.
+void asset_failure(const char* path, const char* reason);
+
+// SDL, the audio device, the window and the renderer; false, reported, when one fails.
+bool start_up();
+// Runs scenes from STATE until one asks for the end.
+void run_scenes();
+// Takes down the font and whatever start_up made.
+void shut_down();
+// Start-up, the font, the scene loop from `title`, shutdown; returns the exit status.
+int run_game();
