@@ -1,0 +1,19 @@
+// The enemy army: every enemy ship on the field, oldest first.
+#pragma once
+
+#include "battlefield/ship.h"
+
+#include <cstdint>
+#include <vector>
+
+// Updated and drawn oldest first; a new ship joins at the end.
+using Army = std::vector<Ship>;
+
+// Zeroed at the start of each game; raised by the army and the spawner.
+extern uint32_t SCORE;
+
+void spawn_enemy(uint32_t kind, int32_t x, int32_t y, uint32_t dir, Army& army);
+void update_enemy(Army& army);
+// The beams of the whole army, the newest drawn last, on top.
+void laser(const Army& army);
+void free_army(Army& army);

@@ -1,0 +1,10 @@
+// Hitscan lasers, their beams, taking hits and ramming.
+#pragma once
+
+#include "battlefield/ship.h"
+
+void reset_laser(Ship& ship, int32_t aim);
+void shoot(Ship& ship, int32_t distance);
+void laser(const Ship& ship);
+void detect_hit(Ship& ship);
+void strike(Ship& ship, uint32_t target);
