@@ -8,31 +8,32 @@
 #include <type_traits>
 
 struct Sight {
-    uint32_t space;   // code of the first non-empty cell, as an absolute value
-    int32_t distance; // steps to it, at least 1
+    uint32_t space = 0;   // code of the first non-empty cell, as an absolute value
+    int32_t distance = 0; // steps to it, at least 1
 };
 
 enum : uint32_t { PLAYER, BLUE_RAM, GREEN_GUNNER, COMET, RED_RAM, CYAN_GUNNER };
 
+// Every field starts at zero, so a template names only what it sets.
 struct Ship {
-    int32_t x, y;
-    uint32_t dir;
-    int32_t integrity;
-    int32_t max_integrity;
-    int32_t charge; // the player's shots left, negated while the trigger is latched
-    int32_t max_charge;
-    uint32_t kind;
-    uint8_t glyph;      // body facing up; + dir for the others
-    uint8_t beam_glyph; // vertical beam; + 1 for horizontal
-    const Colour* colour;
-    const Colour* beam_colour;
-    uint64_t move_interval; // ms of game time
-    uint64_t last_move;     // ms of game time
-    uint64_t last_shot;     // ms of game time
-    uint64_t last_hit;      // ms of game time
-    uint32_t beam;          // 0 none, 1 aiming, 2 fired
-    uint8_t armed;
-    std::array<Sight, 4> sight;
+    int32_t x = 0, y = 0;
+    uint32_t dir = 0;
+    int32_t integrity = 0;
+    int32_t max_integrity = 0;
+    int32_t charge = 0; // the player's shots left, negated while the trigger is latched
+    int32_t max_charge = 0;
+    uint32_t kind = 0;
+    uint8_t glyph = 0;      // body facing up; + dir for the others
+    uint8_t beam_glyph = 0; // vertical beam; + 1 for horizontal
+    const Colour* colour = nullptr;
+    const Colour* beam_colour = nullptr;
+    uint64_t move_interval = 0; // ms of game time
+    uint64_t last_move = 0;     // ms of game time
+    uint64_t last_shot = 0;     // ms of game time
+    uint64_t last_hit = 0;      // ms of game time
+    uint32_t beam = 0;          // 0 none, 1 aiming, 2 fired
+    uint8_t armed = 0;
+    std::array<Sight, 4> sight{};
 };
 static_assert(std::is_trivially_copyable_v<Ship>);
 
