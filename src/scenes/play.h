@@ -1,0 +1,33 @@
+// The play scene: one game, its fixed frame order, the pause and the two end screens.
+#pragma once
+
+#include "battlefield/army.h"
+#include "battlefield/ship.h"
+#include "waves/spawner.h"
+
+#include <cstdint>
+#include <optional>
+
+// The state of the game being played; rebuilt by start_play.
+struct Game {
+    Ship player;
+    Ship comet; // integrity below 0 while absent
+    Army army;
+    std::optional<Spawner> spawner; // empty when the script could not be loaded
+};
+
+extern Game GAME;
+
+constexpr const char* MAP_PATH = "assets/map.dat";
+constexpr const char* SPAWNER_PATH = "assets/spawner.dat";
+
+// The scene: start_play, then play_frame while CHANGE_STATE is 0, then end_play.
+void play();
+void start_play(const char* map_path = MAP_PATH, const char* spawner_path = SPAWNER_PATH);
+void play_frame();
+void end_play();
+
+// The C library already owns the name `pause`.
+void pause_game();
+void game_over(uint32_t level);
+void victory();
