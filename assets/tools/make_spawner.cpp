@@ -1,0 +1,95 @@
+// Builds the wave script (a count, then packed 13-byte commands) from lines of "field kind
+// delay_ms".
+#include <charconv>
+#include <cstdint>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr uint64_t MAX_FIELD = 7;
+constexpr uint64_t MIN_KIND = 1;
+constexpr uint64_t MAX_KIND = 5;
+constexpr size_t MAX_COMMANDS = 65535; // the game keeps the count in 16 bits
+
+struct Command {
+    uint8_t field;
+    uint32_t kind;
+    uint64_t delay; // ms until the next command
+};
+
+// Plain decimal digits only: a sign, a fraction or trailing letters are mistakes in a script.
+bool parse_number(const std::string& word, uint64_t& value) {
+    const char* end = word.data() + word.size();
+    const auto [stop, error] = std::from_chars(word.data(), end, value);
+    return error == std::errc() && stop == end;
+}
+
+std::string parse_line(const std::string& text, std::vector<Command>& commands) {
+    std::istringstream words(text.substr(0, text.find('#')));
+    std::vector<std::string> fields;
+    for (std::string word; words >> word;) fields.push_back(word);
+    if (fields.empty()) return "";
+    if (fields.size() != 3)
+        return "expected \"field kind delay_ms\", found " + std::to_string(fields.size()) +
+               " words";
+    uint64_t field = 0;
+    uint64_t kind = 0;
+    uint64_t delay = 0;
+    if (!parse_number(fields[0], field)) return "field '" + fields[0] + "' is not a number";
+    if (!parse_number(fields[1], kind)) return "kind '" + fields[1] + "' is not a number";
+    if (!parse_number(fields[2], delay)) return "delay '" + fields[2] + "' is not a number";
+    if (field > MAX_FIELD) return "field " + fields[0] + " is not 0 to 7";
+    if (kind < MIN_KIND || kind > MAX_KIND) return "kind " + fields[1] + " is not 1 to 5";
+    if (commands.size() == MAX_COMMANDS) return "more than 65535 commands";
+    commands.push_back({static_cast<uint8_t>(field), static_cast<uint32_t>(kind), delay});
+    return "";
+}
+
+void put_le(std::string& out, uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::cerr << "usage: make_spawner SOURCE.txt OUTPUT.dat\n";
+        return 2;
+    }
+    std::ifstream in(argv[1]);
+    if (!in) {
+        std::cerr << argv[1] << ": cannot open\n";
+        return 1;
+    }
+    std::vector<Command> commands;
+    std::string text;
+    for (int line = 1; std::getline(in, text); ++line) {
+        const std::string error = parse_line(text, commands);
+        if (!error.empty()) {
+            std::cerr << argv[1] << ":" << line << ": " << error << "\n";
+            return 1;
+        }
+    }
+    if (commands.empty()) {
+        std::cerr << argv[1] << ": the script holds no command\n";
+        return 1;
+    }
+    std::string bytes;
+    put_le(bytes, commands.size(), 4);
+    for (const Command& command : commands) {
+        put_le(bytes, command.field, 1);
+        put_le(bytes, command.kind, 4);
+        put_le(bytes, command.delay, 8);
+    }
+    std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out.flush()) {
+        std::cerr << argv[2] << ": cannot write\n";
+        return 1;
+    }
+    return 0;
+}
