@@ -1,0 +1,157 @@
+// Sound buffers: tone synthesis, the effect table and WAV loading.
+#include "sound/sound.h"
+
+#include "sound/mixer.h"
+
+#include <SDL.h>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+constexpr std::array<SoundEffect, 6> SOUND_EFFECTS = {{
+    {.generator = square, .duration = 70, .frequency = 450},   // FX_LASER
+    {.generator = noise, .duration = 350, .frequency = 0},     // FX_EXPLOSION
+    {.generator = sawtooth, .duration = 50, .frequency = 150}, // FX_HURT
+    {.generator = sawtooth, .duration = 70, .frequency = 450}, // FX_LASER_LOW
+    {.generator = sine, .duration = 150, .frequency = 2000},   // FX_PICKUP
+    {.generator = square, .duration = 150, .frequency = 1500}, // FX_FANFARE
+}};
+
+namespace {
+constexpr uint16_t ENVELOPE_STEP = 13;     // amplitude per sample of attack or release
+constexpr uint32_t ENVELOPE_SAMPLES = 180; // samples of attack, and of release
+
+// Samples in `duration` ms, in single precision as the buffer size is computed.
+uint32_t sample_count(uint32_t duration) {
+    return static_cast<uint32_t>(static_cast<float>(AUDIO_RATE) *
+                                 (static_cast<float>(duration) / 1000.0f));
+}
+
+// Samples that a frequency of 0 (not a tone) or beyond the output rate would divide by.
+uint32_t period(uint16_t frequency) {
+    return static_cast<uint32_t>(AUDIO_RATE) / std::max<uint16_t>(frequency, 1);
+}
+
+// A little-endian signed 16-bit sample from two bytes.
+int16_t sample_at(const uint8_t* bytes) {
+    return static_cast<int16_t>(static_cast<uint16_t>(bytes[0] | bytes[1] << 8));
+}
+
+Sound warn_unloadable(const char* path, const char* reason) {
+    std::fprintf(stderr, "queltivar: warning: cannot load %s: %s\n", path, reason);
+    return Sound{.length = 0, .samples = {}};
+}
+} // namespace
+
+uint16_t next_amplitude(uint16_t amplitude, uint32_t i, uint32_t n) {
+    if (i < ENVELOPE_SAMPLES) amplitude += ENVELOPE_STEP;
+    if (n >= ENVELOPE_SAMPLES && i >= n - ENVELOPE_SAMPLES) amplitude -= ENVELOPE_STEP;
+    return amplitude;
+}
+
+Sound silence(uint32_t duration) {
+    const float seconds = static_cast<float>(duration) / 1000.0f;
+    const float frames = seconds * static_cast<float>(AUDIO_RATE);
+    const float samples = static_cast<float>(AUDIO_CHANNELS) * frames;
+    const auto length = static_cast<uint32_t>(samples + samples);
+    return Sound{.length = length, .samples = std::vector<int16_t>(length / 2)};
+}
+
+Sound sine(uint32_t duration, uint16_t frequency) {
+    Sound sound = silence(duration);
+    const uint32_t n = sample_count(duration);
+    uint16_t amplitude = 0;
+    for (uint32_t i = 0; i < n; ++i) {
+        const uint32_t turns = frequency * i; // unsigned 32-bit on purpose: it is the phase
+        const double phase = static_cast<double>(turns) * TAU / AUDIO_RATE;
+        sound.samples[i] = static_cast<int16_t>(std::sin(phase) * amplitude);
+        amplitude = next_amplitude(amplitude, i, n);
+    }
+    return sound;
+}
+
+Sound square(uint32_t duration, uint16_t frequency) {
+    Sound sound = silence(duration);
+    const uint32_t n = sample_count(duration);
+    // Half a period rounded down: 1500 Hz plays as 1575 Hz.
+    const uint32_t half = std::max<uint32_t>(period(frequency) / 2, 1);
+    uint16_t amplitude = 0;
+    for (uint32_t i = 0; i < n; ++i) {
+        const auto level = static_cast<int16_t>(amplitude);
+        sound.samples[i] = (i / half) % 2 == 0 ? level : static_cast<int16_t>(-level);
+        amplitude = next_amplitude(amplitude, i, n);
+    }
+    return sound;
+}
+
+Sound sawtooth(uint32_t duration, uint16_t frequency) {
+    Sound sound = silence(duration);
+    const uint32_t n = sample_count(duration);
+    const uint32_t samples_per_period = period(frequency);
+    uint16_t amplitude = 0;
+    for (uint32_t i = 0; i < n; ++i) {
+        const float fraction =
+            static_cast<float>(i % samples_per_period) / static_cast<float>(samples_per_period);
+        const auto ramp = static_cast<int32_t>(static_cast<float>(amplitude) * fraction);
+        sound.samples[i] = static_cast<int16_t>(2 * ramp - amplitude);
+        amplitude = next_amplitude(amplitude, i, n);
+    }
+    return sound;
+}
+
+Sound noise(uint32_t duration, uint16_t /*frequency*/) {
+    Sound sound = silence(duration);
+    const uint32_t n = sample_count(duration);
+    // Decays a little past zero, so the tail is quiet noise of the other sign.
+    const double decay = n > ENVELOPE_SAMPLES ? 2500.0 / (n - ENVELOPE_SAMPLES) : 0.0;
+    double amplitude = 0.0;
+    for (uint32_t i = 0; i < n; ++i) {
+        // glibc's rand() reaches 2^31 - 1; the envelope needs draws of at most 32767.
+        const int32_t draw = std::rand() % 32768;
+        sound.samples[i] = static_cast<int16_t>(draw / 32767.0 * amplitude);
+        if (i < ENVELOPE_SAMPLES)
+            amplitude += ENVELOPE_STEP;
+        else
+            amplitude -= decay;
+    }
+    return sound;
+}
+
+void play_effect(uint8_t effect) {
+    const SoundEffect& entry = SOUND_EFFECTS[effect];
+    queue_sound(entry.generator(entry.duration, entry.frequency));
+}
+
+Sound load_wav(const char* path) {
+    SDL_RWops* file = SDL_RWFromFile(path, "rb");
+    if (!file) return warn_unloadable(path, SDL_GetError());
+    SDL_AudioSpec format;
+    uint8_t* data = nullptr;
+    uint32_t bytes = 0;
+    if (!SDL_LoadWAV_RW(file, 1, &format, &data, &bytes))
+        return warn_unloadable(path, SDL_GetError());
+
+    SDL_AudioCVT cvt;
+    const int needed = SDL_BuildAudioCVT(&cvt, format.format, format.channels, format.freq,
+                                         AUDIO_S16LSB, AUDIO_CHANNELS, AUDIO_RATE);
+    if (needed < 0) {
+        SDL_FreeWAV(data);
+        return warn_unloadable(path, SDL_GetError());
+    }
+    // SDL converts in place, in a buffer len_mult times the input.
+    std::vector<uint8_t> work(static_cast<size_t>(bytes) * std::max(cvt.len_mult, 1));
+    std::copy_n(data, bytes, work.begin());
+    SDL_FreeWAV(data);
+    uint32_t length = bytes;
+    if (needed > 0) {
+        cvt.buf = work.data();
+        cvt.len = static_cast<int>(bytes);
+        if (SDL_ConvertAudio(&cvt) != 0) return warn_unloadable(path, SDL_GetError());
+        length = static_cast<uint32_t>(cvt.len_cvt);
+    }
+
+    Sound sound{.length = length, .samples = std::vector<int16_t>(length / 2)};
+    for (size_t i = 0; i < sound.samples.size(); ++i) sound.samples[i] = sample_at(&work[2 * i]);
+    return sound;
+}
