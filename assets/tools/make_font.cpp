@@ -1,0 +1,214 @@
+// Builds the glyph sheet (a 32-bit BMP with alpha) from the hand-drawn text source of the font.
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int CELL = 18;
+constexpr int CODES = 256;
+constexpr int CELLS_PER_ROW = 16;
+constexpr int SHEET_SIZE = CELL * CELLS_PER_ROW;
+constexpr char INK = '#';
+constexpr char CLEAR = '.';
+
+struct Sheet {
+    std::vector<uint8_t> ink = std::vector<uint8_t>(SHEET_SIZE * SHEET_SIZE, 0);
+    std::array<int, CODES> defined_at{}; // source line of each code's picture, 0 while undrawn
+};
+
+struct Source {
+    std::string path;
+    std::vector<std::string> lines;
+};
+
+[[noreturn]] void fail(const Source& source, size_t line_index, const std::string& message) {
+    std::cerr << source.path << ":" << line_index + 1 << ": " << message << "\n";
+    std::exit(1);
+}
+
+bool is_pixel_row(const std::string& line) {
+    return !line.empty() && line.find_first_not_of("#.") == std::string::npos;
+}
+
+bool ends_body(const std::string& line) {
+    return line.empty() || line[0] == ';' || line.rfind("glyph", 0) == 0 ||
+           line.rfind("strip", 0) == 0;
+}
+
+int parse_code(const Source& source, size_t line_index, const std::string& word) {
+    if (word.empty() || word.size() > 3 ||
+        word.find_first_not_of("0123456789") != std::string::npos)
+        fail(source, line_index, "'" + word + "' is not a glyph code (0 to 255)");
+    int code = std::stoi(word);
+    if (code >= CODES) fail(source, line_index, "glyph code " + word + " is above 255");
+    return code;
+}
+
+// A range word is "N" or "N-M" with N <= M.
+void parse_range(const Source& source, size_t line_index, const std::string& word,
+                 std::vector<int>& codes) {
+    size_t dash = word.find('-');
+    int first = parse_code(source, line_index, word.substr(0, dash));
+    int last =
+        dash == std::string::npos ? first : parse_code(source, line_index, word.substr(dash + 1));
+    if (last < first) fail(source, line_index, "code range " + word + " runs backwards");
+    for (int code = first; code <= last; ++code) codes.push_back(code);
+}
+
+// Reads the 18 rows that follow a header and cuts them into one cell per code, left to right.
+size_t read_body(const Source& source, size_t header, const std::vector<int>& codes,
+                 const std::string& name, Sheet& sheet) {
+    const size_t width = CELL * codes.size();
+    size_t at = header + 1;
+    for (int row = 0; row < CELL; ++row, ++at) {
+        if (at >= source.lines.size() || ends_body(source.lines[at]))
+            fail(source, at,
+                 name + " has " + std::to_string(row) + " rows, expected " + std::to_string(CELL));
+        const std::string& line = source.lines[at];
+        size_t bad = line.find_first_not_of("#.");
+        if (bad != std::string::npos)
+            fail(source, at,
+                 "bad character '" + std::string(1, line[bad]) + "' at column " +
+                     std::to_string(bad + 1) + " of " + name + " (only '" + INK + "' and '" +
+                     CLEAR + "' draw)");
+        if (line.size() != width)
+            fail(source, at,
+                 "row " + std::to_string(row + 1) + " of " + name + " is " +
+                     std::to_string(line.size()) + " characters wide, expected " +
+                     std::to_string(width));
+        for (size_t x = 0; x < width; ++x) {
+            int code = codes[x / CELL];
+            int sheet_x = CELL * (code % CELLS_PER_ROW) + static_cast<int>(x % CELL);
+            int sheet_y = CELL * (code / CELLS_PER_ROW) + row;
+            sheet.ink[sheet_y * SHEET_SIZE + sheet_x] = line[x] == INK;
+        }
+    }
+    if (at < source.lines.size() && is_pixel_row(source.lines[at]))
+        fail(source, at, name + " has more than " + std::to_string(CELL) + " rows");
+    for (int code : codes) {
+        if (sheet.defined_at[code] != 0)
+            fail(source, header,
+                 "glyph " + std::to_string(code) + " is drawn twice (first at line " +
+                     std::to_string(sheet.defined_at[code]) + ")");
+        sheet.defined_at[code] = static_cast<int>(header + 1);
+    }
+    return at;
+}
+
+Sheet parse(const Source& source) {
+    Sheet sheet;
+    size_t at = 0;
+    while (at < source.lines.size()) {
+        const std::string& line = source.lines[at];
+        if (line.empty() || line[0] == ';') {
+            ++at;
+            continue;
+        }
+        std::istringstream words(line);
+        std::string keyword;
+        words >> keyword;
+        std::vector<int> codes;
+        std::string name;
+        if (keyword == "glyph") {
+            std::string word;
+            words >> word;
+            codes.push_back(parse_code(source, at, word));
+            name = "glyph " + word;
+        } else if (keyword == "strip") {
+            std::string word;
+            while (words >> word) parse_range(source, at, word, codes);
+            if (codes.empty()) fail(source, at, "strip names no codes");
+            name = "strip";
+        } else {
+            fail(source, at,
+                 "expected 'glyph CODE ...', 'strip RANGES', a ';' comment or a blank"
+                 " line, found '" +
+                     line + "'");
+        }
+        at = read_body(source, at, codes, name, sheet);
+    }
+    return sheet;
+}
+
+void put_u16(std::vector<uint8_t>& out, uint32_t value) {
+    for (int i = 0; i < 2; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+void put_u32(std::vector<uint8_t>& out, uint32_t value) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+// A BITMAPV4HEADER with BI_BITFIELDS and an explicit alpha mask, so loaders keep the alpha.
+std::vector<uint8_t> encode_bmp(const Sheet& sheet) {
+    constexpr uint32_t FILE_HEADER_SIZE = 14;
+    constexpr uint32_t V4_HEADER_SIZE = 108;
+    constexpr uint32_t PIXEL_BYTES = SHEET_SIZE * SHEET_SIZE * 4;
+    constexpr uint32_t BI_BITFIELDS = 3;
+    constexpr uint32_t LCS_SRGB = 0x73524742;
+    constexpr uint32_t PIXELS_PER_METRE = 2835;
+
+    std::vector<uint8_t> out;
+    out.reserve(FILE_HEADER_SIZE + V4_HEADER_SIZE + PIXEL_BYTES);
+    out.push_back('B');
+    out.push_back('M');
+    put_u32(out, FILE_HEADER_SIZE + V4_HEADER_SIZE + PIXEL_BYTES);
+    put_u32(out, 0);
+    put_u32(out, FILE_HEADER_SIZE + V4_HEADER_SIZE);
+
+    put_u32(out, V4_HEADER_SIZE);
+    put_u32(out, SHEET_SIZE);
+    put_u32(out, SHEET_SIZE); // positive height: rows run bottom-up
+    put_u16(out, 1);
+    put_u16(out, 32);
+    put_u32(out, BI_BITFIELDS);
+    put_u32(out, PIXEL_BYTES);
+    put_u32(out, PIXELS_PER_METRE);
+    put_u32(out, PIXELS_PER_METRE);
+    put_u32(out, 0);
+    put_u32(out, 0);
+    put_u32(out, 0x00FF0000);
+    put_u32(out, 0x0000FF00);
+    put_u32(out, 0x000000FF);
+    put_u32(out, 0xFF000000);
+    put_u32(out, LCS_SRGB);
+    for (int i = 0; i < 12; ++i) put_u32(out, 0); // colour endpoints and gammas, unused for sRGB
+
+    for (int y = SHEET_SIZE - 1; y >= 0; --y)
+        for (int x = 0; x < SHEET_SIZE; ++x) put_u32(out, sheet.ink[y * SHEET_SIZE + x] ? ~0u : 0u);
+    return out;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::cerr << "usage: make_font SOURCE.txt OUTPUT.bmp\n";
+        return 2;
+    }
+    Source source{argv[1], {}};
+    std::ifstream in(source.path, std::ios::binary);
+    if (!in) {
+        std::cerr << source.path << ": cannot open\n";
+        return 1;
+    }
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        source.lines.push_back(line);
+    }
+    std::vector<uint8_t> bmp = encode_bmp(parse(source));
+    std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
+    out.close();
+    if (!out) {
+        std::cerr << argv[2] << ": cannot write\n";
+        return 1;
+    }
+    return 0;
+}
