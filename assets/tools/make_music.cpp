@@ -1,5 +1,4 @@
-// Renders the title music from its note text into a 44100 Hz mono 16-bit WAV, in integer
-// arithmetic.
+// Renders the title music from its note text to a 44100 Hz mono 16-bit WAV, all in integers.
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -13,10 +12,12 @@
 namespace {
 
 constexpr int RATE = 44100;
-constexpr int STEPS_PER_BAR = 16; // a step is a sixteenth note
-constexpr int MAX_STEPS = 16 * 400;
-constexpr int64_t PEAK =
-    21800; // about -3.5 dBFS: the mix is scaled so its loudest sample lands here
+constexpr int STEPS_PER_BAR = 16;    // a step is a sixteenth note
+constexpr int MAX_STEPS = 16 * 1000; // guards the sums; the real limit is MAX_SECONDS
+constexpr int MAX_EVENTS = 65536;    // per voice and section, however the groups repeat
+constexpr int64_t MAX_SECONDS = 600;
+// About -3.5 dBFS: the mix is scaled so that its loudest sample lands here.
+constexpr int64_t PEAK = 21800;
 
 enum Voice { LEAD, HARMONY, BASS, KICK, SNARE, HAT, VOICE_COUNT };
 constexpr std::array<std::string_view, VOICE_COUNT> VOICE_NAMES = {"lead", "harmony", "bass",
@@ -43,8 +44,8 @@ struct Section {
 
 struct Song {
     int tempo = 0; // quarter notes per minute
-    std::array<int, VOICE_COUNT> volume = {30, 12, 34,
-                                           40, 26, 12}; // percent, relative to each other
+    // Percent, relative to each other, by voice.
+    std::array<int, VOICE_COUNT> volume = {30, 12, 34, 40, 26, 12};
     std::vector<Section> sections;
     std::vector<int> order; // indices into sections, in playing order
 };
@@ -67,14 +68,12 @@ uint32_t phase_increment(int pitch) {
 
 int parse_count(std::string_view text, int line, int low, int high, std::string_view what) {
     int value = 0;
+    bool valid = !text.empty();
     for (const char c : text) {
-        if (c < '0' || c > '9' || value > high)
-            throw SourceError{line, std::string(what) + " '" + std::string(text) +
-                                        "' is not a number from " + std::to_string(low) + " to " +
-                                        std::to_string(high)};
-        value = value * 10 + (c - '0');
+        valid = valid && c >= '0' && c <= '9' && value <= high;
+        if (valid) value = value * 10 + (c - '0');
     }
-    if (text.empty() || value < low || value > high)
+    if (!valid || value < low || value > high)
         throw SourceError{line, std::string(what) + " '" + std::string(text) +
                                     "' is not a number from " + std::to_string(low) + " to " +
                                     std::to_string(high)};
@@ -125,6 +124,8 @@ void parse_group(Cursor& cursor, bool drum, int depth, std::vector<Event>& event
         ++cursor.at;
     const int times =
         parse_count(cursor.text.substr(start, cursor.at - start), cursor.line, 1, 64, "repeat");
+    if (events.size() + inner.size() * times > MAX_EVENTS)
+        throw SourceError{cursor.line, "the repeats make too many notes"};
     for (int i = 0; i < times; ++i) events.insert(events.end(), inner.begin(), inner.end());
 }
 
@@ -290,6 +291,8 @@ Song parse_song(std::istream& in) {
     if (open) throw SourceError{line, "section " + open->name + " has no end"};
     if (song.tempo == 0) throw SourceError{line, "no tempo given"};
     if (song.order.empty()) throw SourceError{line, "no song line: nothing to play"};
+    if (int64_t{total_steps} * (RATE * 60 / (song.tempo * 4)) > MAX_SECONDS * RATE)
+        throw SourceError{line, "the song lasts over " + std::to_string(MAX_SECONDS) + " s"};
     return song;
 }
 
