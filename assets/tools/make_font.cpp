@@ -1,7 +1,6 @@
 // Builds the glyph sheet (a 32-bit BMP with alpha) from the hand-drawn text source of the font.
 #include <array>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -112,8 +111,8 @@ Sheet parse(const Source& source) {
             continue;
         }
         std::istringstream words(line);
-        std::string keyword;
-        words >> keyword;
+        std::string keyword = line.substr(0, line.find(' '));
+        words.ignore(static_cast<std::streamsize>(keyword.size()));
         std::vector<int> codes;
         std::string name;
         if (keyword == "glyph") {
@@ -127,10 +126,10 @@ Sheet parse(const Source& source) {
             if (codes.empty()) fail(source, at, "strip names no codes");
             name = "strip";
         } else {
-            fail(source, at,
-                 "expected 'glyph CODE ...', 'strip RANGES', a ';' comment or a blank"
-                 " line, found '" +
-                     line + "'");
+            const std::string expected =
+                "expected 'glyph CODE words', 'strip RANGES', a ';' comment"
+                " or a blank line, found '";
+            fail(source, at, expected + line + "'");
         }
         at = read_body(source, at, codes, name, sheet);
     }
