@@ -25,6 +25,20 @@ int16_t queued(uint32_t i) {
     return MIXER.ring[(MIXER.head + i) & (MIXER.ring.size() - 1)];
 }
 
+// Plays silence until the next sample to play sits `before_end` slots before the end of the
+// ring, so that what is queued next wraps around it.
+void move_head_near_end(uint32_t before_end) {
+    queue_sound(sound_of({0}));
+    play(1);
+    const auto capacity = static_cast<uint32_t>(MIXER.ring.size());
+    const uint32_t steps = (capacity - before_end - MIXER.head) & (capacity - 1);
+    if (steps > 0) {
+        queue_sound(sound_of(std::vector<int16_t>(steps, 0)));
+        play(steps);
+    }
+    ASSERT_EQ(MIXER.head, capacity - before_end);
+}
+
 class MixerTest : public testing::Test {
   protected:
     void SetUp() override {
@@ -106,6 +120,7 @@ TEST_F(MixerTest, ACallbackLongerThanTheQueueEndsInSilenceAndEmptiesIt) {
 }
 
 TEST_F(MixerTest, StopSoundFadesOverOneHundredEightySamplesAndKeepsTheQueuedTime) {
+    move_head_near_end(250); // the silence behind the fade wraps around the ring
     std::vector<int16_t> samples(300, 9000);
     samples[1] = 1000;
     samples[2] = -1000;
@@ -153,19 +168,11 @@ TEST_F(MixerTest, EmptyMixerDropsEverythingQueued) {
 }
 
 TEST_F(MixerTest, GrowingTheRingKeepsWhatIsQueuedInOrderEvenWhenItWraps) {
-    queue_sound(sound_of({0}));
-    play(1);
+    move_head_near_end(100);
     const auto capacity = static_cast<uint32_t>(MIXER.ring.size());
     ASSERT_GE(capacity, 15435u); // the explosion, the longest effect, fits without growing
     ASSERT_EQ(capacity & (capacity - 1), 0u);
 
-    // Bring the head to 100 samples before the end of the ring, so what follows wraps.
-    const uint32_t to_end = (capacity - 100 - MIXER.head) & (capacity - 1);
-    if (to_end > 0) {
-        queue_sound(sound_of(std::vector<int16_t>(to_end, 0)));
-        play(to_end);
-    }
-    ASSERT_EQ(MIXER.head, capacity - 100);
     std::vector<int16_t> ramp(300);
     for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = static_cast<int16_t>(20 * i);
     queue_sound(sound_of(ramp));

@@ -35,6 +35,8 @@ void unlock_mixer() {
     if (AUDIO_DEVICE_ID != 0) SDL_UnlockAudioDevice(AUDIO_DEVICE_ID);
 }
 
+constexpr int32_t FADE_SAMPLES = 180; // about 4 ms
+
 int16_t saturate(int32_t value) {
     return static_cast<int16_t>(std::clamp<int32_t>(value, INT16_MIN, INT16_MAX));
 }
@@ -99,12 +101,19 @@ void stop_sound() {
     lock_mixer();
     const uint32_t count = MIXER.count.load();
     const uint32_t mask = static_cast<uint32_t>(MIXER.ring.size()) - 1;
-    int32_t factor = 180;
-    for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t fading = std::min<uint32_t>(count, FADE_SAMPLES);
+    for (uint32_t i = 0; i < fading; ++i) {
         int16_t& slot = MIXER.ring[(MIXER.head + i) & mask];
-        slot = static_cast<int16_t>(slot / 180 * factor);
-        if (factor > 0) --factor;
+        slot = static_cast<int16_t>(slot / FADE_SAMPLES * (FADE_SAMPLES - static_cast<int32_t>(i)));
     }
+    // The rest stays queued as silence; zeroed as one or two runs, since the title music
+    // can leave a million samples and the audio thread waits for the lock meanwhile.
+    const uint32_t start = (MIXER.head + fading) & mask;
+    const uint32_t silent = count - fading;
+    const uint32_t first_run =
+        std::min<uint32_t>(silent, static_cast<uint32_t>(MIXER.ring.size()) - start);
+    std::fill_n(MIXER.ring.begin() + start, first_run, int16_t{0});
+    std::fill_n(MIXER.ring.begin(), silent - first_run, int16_t{0});
     unlock_mixer();
 }
 
