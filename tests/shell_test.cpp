@@ -69,9 +69,12 @@ TEST(Shell, EverySceneStartsWithTheChangeFlagClearAndANullStateEndsTheLoop) {
 
 TEST(Shell, ClosingTheWindowOnTheTitleEndsTheProgram) {
     Headless game;
+    std::filesystem::path saved = std::filesystem::current_path();
+    std::filesystem::current_path(QUELTIVAR_SOURCE_DIR); // the shipped assets
     STATE = title;
     on_read([] { push_quit(); });
     run_scenes();
+    std::filesystem::current_path(saved);
     EXPECT_EQ(STATE, nullptr);
     EXPECT_EQ(EXIT_STATUS, 0);
 }

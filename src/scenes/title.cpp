@@ -1,15 +1,103 @@
-// The title scene. For now a bare loop: black frames, input read, so closing the window quits.
+// The title scene: framed text art, the name, PLAY, the volume slider and looping music.
 #include "scenes/title.h"
 
+#include "display/text.h"
 #include "input/input.h"
+#include "scenes/play.h"
 #include "shell/shell.h"
+#include "sound/mixer.h"
+#include "sound/sound.h"
 
 #include <SDL.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+std::array<std::array<char, TITLE_ROW_BYTES>, TITLE_ROWS> TITLE_DATA = {};
+
+namespace {
+constexpr SDL_Rect PLAY_BUTTON = {540, 324, 72, 18}; // the four cells of "PLAY"
+
+// No more of the file can reach the screen: 35 rows of 63 characters, each perhaps a CR LF.
+constexpr size_t TITLE_READ_LIMIT = 2 * TITLE_ROWS * (TITLE_ROW_BYTES - 1);
+
+Sound MUSIC;
+} // namespace
+
+void load_title_data(const char* path) {
+    FILE* file = std::fopen(path, "rb");
+    if (!file) {
+        asset_failure(path, std::strerror(errno));
+        CHANGE_STATE = 1;
+        return;
+    }
+    std::string text(TITLE_READ_LIMIT, '\0');
+    text.resize(std::fread(text.data(), 1, text.size(), file));
+    std::fclose(file);
+
+    // Text mode as every platform should read it: a CR LF pair is one line feed.
+    std::string lines;
+    for (size_t i = 0; i < text.size(); i++)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) lines += text[i];
+
+    // Like a line reader into 64-byte rows: at most 63 characters, up to and including a line
+    // feed; rows past the end of the file keep what they held.
+    size_t at = 0;
+    for (auto& row : TITLE_DATA) {
+        if (at >= lines.size()) break;
+        size_t length = 0;
+        while (length < TITLE_ROW_BYTES - 1 && at < lines.size()) {
+            row[length++] = lines[at];
+            if (lines[at++] == '\n') break;
+        }
+        row[length] = '\0';
+    }
+}
+
+void print_title_console() {
+    for (int32_t row = 0; row < ROWS; row++) {
+        print_char('>', row, 0, DARK_GRAY);
+        print_char('<', row, COLUMNS - 1, DARK_GRAY);
+    }
+    for (int32_t i = 0; i < 13; i++) print_char(160 + i, 35, 1 + i, DARK_GRAY);
+    for (int32_t i = 0; i < 12; i++) print_char(180 + i, 35, 14 + i, DARK_GRAY);
+    for (int32_t row = 0; row < TITLE_ROWS; row++)
+        print_msg(TITLE_DATA[row].data(), row, 1, DARK_GRAY);
+}
+
+void start_title() {
+    MUSIC = load_wav("assets/title.wav");
+    load_title_data("assets/title.txt");
+}
+
+void title_frame() {
+    SDL_RenderClear(RENDERER);
+    // The music starts again whenever the mixer runs dry, so it loops.
+    if (mixer_empty()) queue_sound(MUSIC);
+    read_input();
+    print_title_console();
+    print_msg("QUELTIVAR NOSPERIDA KU", 5, 21, WHITE);
+    print_msg("PLAY", 18, 30, WHITE);
+    volume_slider(30, 22);
+    SDL_RenderPresent(RENDERER);
+    // Deliberately blind to STATE: a press on PLAY in the frame of a quit still starts a game.
+    if (rect_clicked(PLAY_BUTTON)) {
+        STATE = play;
+        CHANGE_STATE = 1;
+    }
+}
+
+void leave_title() {
+    stop_sound();
+    play_effect(FX_LASER);
+    // The press that chose PLAY must not also start the wave script.
+    while (MOUSE[SDL_BUTTON_LEFT] && STATE) read_input();
+    MUSIC = {};
+}
 
 void title() {
-    while (!CHANGE_STATE) {
-        SDL_RenderClear(RENDERER);
-        read_input();
-        SDL_RenderPresent(RENDERER);
-    }
+    start_title();
+    while (!CHANGE_STATE) title_frame();
+    leave_title();
 }
