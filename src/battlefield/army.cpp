@@ -44,6 +44,7 @@ bool update_ship(Ship& ship) {
 } // namespace
 
 void spawn_enemy(uint32_t kind, int32_t x, int32_t y, uint32_t dir, Army& army) {
+    // Bad field data must not index past the templates, the vectors or the sights.
     if (kind >= SHIPS.size()) return;
     Ship ship = SHIPS[kind];
     ship.x = x;
