@@ -73,6 +73,8 @@ TEST(Console, AnythingAliveOrBlinkingDimsTheConsoleAndALowLaserTurnsYellow) {
     EXPECT_EQ(dim.text(1, 9, 12), std::string(11, '*') + " ");
     EXPECT_TRUE(same_colour(dim.at(1, 19), DARK_GRAY)) << "11 shots take the console colour";
 
+    status.player.charge = -11;
+    EXPECT_TRUE(same_colour(status.draw().at(1, 19), DARK_GRAY));
     status.player.charge = 10;
     EXPECT_TRUE(same_colour(status.draw().at(1, 18), YELLOW));
     status.player.charge = -7;
