@@ -170,11 +170,14 @@ TEST(PlayGame, AGameStartsFreshOnAWhiteConsoleAndTheFirstClickStartsTheScriptWit
     EXPECT_EQ(first.at(18, 32).glyph, 132) << "the player, at its start, cannon on top";
     EXPECT_EQ(first.at(0, 0).glyph, 2) << "the map lies over the console";
 
+    GAME.player.charge = 1;
     for (int i = 0; i < 10; i++) frame(1000);
     EXPECT_EQ(GAME.spawner->next_time, 0u);
+    EXPECT_EQ(SPAWN_FIELDS[4].active, 0) << "not even a comet call for an empty laser";
     EXPECT_EQ(SPAWN_FIELDS[0].active, 0);
     EXPECT_EQ(MIXER.count.load(), 0u);
 
+    GAME.player.charge = 50;
     click();
     EXPECT_EQ(MIXER.count.load(), fanfare_samples());
     EXPECT_EQ(SPAWN_FIELDS[0].active, 1);
@@ -231,6 +234,7 @@ TEST(PlayGame, AnEarlyClearEarnsALevelAndTheLastWaveMustFallBeforeTheTriumph) {
 
     frame(bonus_time + 5999 - TIME.now);
     EXPECT_EQ(GAME.spawner->next, 1);
+    EXPECT_EQ(GAME.spawner->level, 2) << "one bonus per clear";
     frame(1);
     EXPECT_EQ(GAME.spawner->next, 2);
     EXPECT_EQ(CHANGE_STATE, 0) << "its ships are still to come";
