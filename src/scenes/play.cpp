@@ -97,6 +97,7 @@ void play() {
 
 void pause_game() {
     darken_screen();
+    // Column 18, one left of the centred 19.
     print_msg("Press ESC again to unpause", 17, 18, WHITE);
     SDL_RenderPresent(RENDERER);
     // Begins on a press; ends on the release of the next press.

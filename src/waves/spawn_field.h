@@ -22,10 +22,11 @@ struct SpawnField {
 static_assert(std::is_trivially_copyable_v<SpawnField>);
 
 constexpr uint8_t FIELD_COUNT = 8;
+constexpr uint8_t FIRST_COMET_FIELD = 4; // fields 4 to 7 are the comet's corners
 constexpr uint64_t BLINK_MS = 200;
 constexpr int32_t LAST_BLINK = 6;
 
-// Where the fields lie. Fields 4 to 7 are the corners the comet call picks from.
+// Where the fields lie.
 // clang-format off
 constexpr std::array<SpawnField, FIELD_COUNT> SPAWN_FIELD_LAYOUT = {{
     {.x = 20, .y = 10, .w = 2, .h = 6, .kind = 0, .last_tick = 0, .active = 0, .blink = 0, .dir = 0},
@@ -38,7 +39,10 @@ constexpr std::array<SpawnField, FIELD_COUNT> SPAWN_FIELD_LAYOUT = {{
     {.x =  1, .y =  1, .w = 1, .h = 1, .kind = 0, .last_tick = 0, .active = 0, .blink = 0, .dir = 0},
 }};
 // clang-format on
+// Every field inside the grid facing up or down; the comet's corners are single cells.
 static_assert([] {
+    for (uint8_t i = FIRST_COMET_FIELD; i < FIELD_COUNT; i++)
+        if (SPAWN_FIELD_LAYOUT[i].w != 1 || SPAWN_FIELD_LAYOUT[i].h != 1) return false;
     for (const SpawnField& f : SPAWN_FIELD_LAYOUT)
         if ((f.dir != 0 && f.dir != 2) || f.w < 1 || f.h < 1 || f.x < 0 || f.y < 0 ||
             f.x + f.w > COLUMNS || f.y + f.h > ROWS)

@@ -20,7 +20,6 @@ constexpr uint8_t LEFT_BUTTON = 1;
 constexpr uint64_t BONUS_MARGIN_MS = 20000; // the next command must be further off than this
 constexpr uint64_t BONUS_DELAY_MS = 6000;
 constexpr uint32_t BONUS_SCORE = 500;
-constexpr uint8_t FIRST_COMET_FIELD = 4;
 // Where the player's quarter of the screen changes: the right half and the lower half.
 constexpr int32_t RIGHT_HALF_X = 33;
 constexpr int32_t LOWER_HALF_Y = 19;
