@@ -7,6 +7,7 @@
 #include "sound/mixer.h"
 
 #include <SDL.h>
+#include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -188,4 +189,21 @@ std::string temp_dir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "queltivar-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("no temporary directory");
     return pattern;
+}
+
+WorkDir::WorkDir() : saved(std::filesystem::current_path()), dir(temp_dir()) {
+    std::filesystem::create_directory(dir + "/assets");
+    std::filesystem::current_path(dir);
+}
+
+WorkDir::~WorkDir() {
+    std::filesystem::current_path(saved);
+    std::filesystem::remove_all(dir);
+}
+
+void write_file(const std::string& path, const std::string& bytes) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) throw std::runtime_error("cannot write " + path);
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
 }

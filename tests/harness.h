@@ -55,3 +55,14 @@ size_t pending_reads();
 
 // A fresh directory under the system's temporary directory.
 std::string temp_dir();
+
+// A fresh working directory with an empty assets/, left and removed at the end.
+struct WorkDir {
+    std::string saved, dir;
+    WorkDir();
+    ~WorkDir();
+    WorkDir(const WorkDir&) = delete;
+    WorkDir& operator=(const WorkDir&) = delete;
+};
+
+void write_file(const std::string& path, const std::string& bytes);
