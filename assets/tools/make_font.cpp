@@ -1,4 +1,6 @@
 // Builds the glyph sheet (a 32-bit BMP with alpha) from the hand-drawn text source of the font.
+#include "tool.h"
+
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -187,27 +189,14 @@ std::vector<uint8_t> encode_bmp(const Sheet& sheet) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "usage: make_font SOURCE.txt OUTPUT.bmp\n";
-        return 2;
-    }
+    if (!tool_usage(argc, "make_font SOURCE.txt OUTPUT.bmp")) return 2;
     Source source{argv[1], {}};
-    std::ifstream in(source.path, std::ios::binary);
-    if (!in) {
-        std::cerr << source.path << ": cannot open\n";
-        return 1;
-    }
+    std::ifstream in;
+    if (!open_source(source.path.c_str(), in)) return 1;
     for (std::string line; std::getline(in, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         source.lines.push_back(line);
     }
     std::vector<uint8_t> bmp = encode_bmp(parse(source));
-    std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
-    out.close();
-    if (!out) {
-        std::cerr << argv[2] << ": cannot write\n";
-        return 1;
-    }
-    return 0;
+    return write_output(argv[2], {reinterpret_cast<const char*>(bmp.data()), bmp.size()});
 }

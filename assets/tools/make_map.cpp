@@ -1,4 +1,6 @@
 // Builds the battlefield file (one byte per cell, 1 wall, 0 empty) from a drawing of '#' and '.'.
+#include "tool.h"
+
 #include <cstdint>
 #include <fstream>
 #include <iostream>
@@ -61,27 +63,14 @@ std::vector<uint8_t> parse_map(std::istream& in, Failure& failure) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "usage: make_map SOURCE.txt OUTPUT.dat\n";
-        return 2;
-    }
-    std::ifstream in(argv[1]);
-    if (!in) {
-        std::cerr << argv[1] << ": cannot open\n";
-        return 1;
-    }
+    if (!tool_usage(argc, "make_map SOURCE.txt OUTPUT.dat")) return 2;
+    std::ifstream in;
+    if (!open_source(argv[1], in)) return 1;
     Failure failure{0, ""};
     const std::vector<uint8_t> cells = parse_map(in, failure);
     if (cells.empty()) {
         std::cerr << argv[1] << ":" << failure.line << ": " << failure.message << "\n";
         return 1;
     }
-    std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(cells.data()),
-              static_cast<std::streamsize>(cells.size()));
-    if (!out.flush()) {
-        std::cerr << argv[2] << ": cannot write\n";
-        return 1;
-    }
-    return 0;
+    return write_output(argv[2], {reinterpret_cast<const char*>(cells.data()), cells.size()});
 }

@@ -1,4 +1,6 @@
 // Renders the title music from its note text to a 44100 Hz mono 16-bit WAV, all in integers.
+#include "tool.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -463,10 +465,6 @@ std::vector<int16_t> render(const Song& song) {
     return samples;
 }
 
-void put_le(std::string& out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
-}
-
 std::string wav_file(const std::vector<int16_t>& samples) {
     const uint32_t data_bytes = static_cast<uint32_t>(samples.size() * 2);
     std::string out = "RIFF";
@@ -488,15 +486,9 @@ std::string wav_file(const std::vector<int16_t>& samples) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "usage: make_music SOURCE.txt OUTPUT.wav\n";
-        return 2;
-    }
-    std::ifstream in(argv[1]);
-    if (!in) {
-        std::cerr << argv[1] << ": cannot open\n";
-        return 1;
-    }
+    if (!tool_usage(argc, "make_music SOURCE.txt OUTPUT.wav")) return 2;
+    std::ifstream in;
+    if (!open_source(argv[1], in)) return 1;
     Song song;
     try {
         song = parse_song(in);
@@ -504,12 +496,5 @@ int main(int argc, char** argv) {
         std::cerr << argv[1] << ":" << error.line << ": " << error.message << "\n";
         return 1;
     }
-    const std::string bytes = wav_file(render(song));
-    std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out.flush()) {
-        std::cerr << argv[2] << ": cannot write\n";
-        return 1;
-    }
-    return 0;
+    return write_output(argv[2], wav_file(render(song)));
 }

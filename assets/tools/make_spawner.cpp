@@ -1,4 +1,6 @@
 // Builds the wave script (a count, then packed 13-byte commands) from lines of "field kind
+#include "tool.h"
+
 // delay_ms".
 #include <charconv>
 #include <cstdint>
@@ -49,22 +51,12 @@ std::string parse_line(const std::string& text, std::vector<Command>& commands) 
     return "";
 }
 
-void put_le(std::string& out, uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "usage: make_spawner SOURCE.txt OUTPUT.dat\n";
-        return 2;
-    }
-    std::ifstream in(argv[1]);
-    if (!in) {
-        std::cerr << argv[1] << ": cannot open\n";
-        return 1;
-    }
+    if (!tool_usage(argc, "make_spawner SOURCE.txt OUTPUT.dat")) return 2;
+    std::ifstream in;
+    if (!open_source(argv[1], in)) return 1;
     std::vector<Command> commands;
     std::string text;
     for (int line = 1; std::getline(in, text); ++line) {
@@ -85,11 +77,5 @@ int main(int argc, char** argv) {
         put_le(bytes, command.kind, 4);
         put_le(bytes, command.delay, 8);
     }
-    std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out.flush()) {
-        std::cerr << argv[2] << ": cannot write\n";
-        return 1;
-    }
-    return 0;
+    return write_output(argv[2], bytes);
 }
