@@ -1,0 +1,230 @@
+// Battlefield stories on small hand-made maps, the clock set by the test, frames read back.
+#include "harness.h"
+
+#include "battlefield/army.h"
+#include "battlefield/comet.h"
+#include "battlefield/laser.h"
+#include "battlefield/map.h"
+#include "battlefield/player.h"
+#include "battlefield/sensing.h"
+#include "input/input.h"
+#include "shell/clock.h"
+#include "shell/shell.h"
+#include "sound/mixer.h"
+#include "sound/sound.h"
+
+#include <SDL.h>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace {
+int32_t& cell(int32_t x, int32_t y) {
+    return MAP[y * MAP_WIDTH + x];
+}
+
+Ship place(uint32_t kind, int32_t x, int32_t y, uint32_t dir = 0) {
+    Ship ship = SHIPS[kind];
+    std::tie(ship.x, ship.y, ship.dir) = std::tuple(x, y, dir);
+    cell(x, y) = kind == PLAYER ? SPACE_PLAYER : SPACE_ENEMY;
+    return ship;
+}
+
+std::tuple<int32_t, int32_t, uint32_t, int32_t> pose(const Ship& ship) {
+    return {ship.x, ship.y, ship.dir, ship.integrity};
+}
+
+// Whether the mixer holds exactly one play of the effect; it is emptied.
+bool heard(uint8_t effect) {
+    const SoundEffect& fx = SOUND_EFFECTS[effect];
+    std::vector<int16_t> want = fx.generator(fx.duration, fx.frequency).samples, got;
+    for (uint32_t i = 0; i < MIXER.count; i++)
+        got.push_back(MIXER.ring[(MIXER.head + i) % MIXER.ring.size()]);
+    empty_mixer();
+    return got == want;
+}
+
+void load_bytes(const std::string& bytes) {
+    const std::string dir = temp_dir();
+    std::ofstream(dir + "/map.dat", std::ios::binary) << bytes;
+    load_map((dir + "/map.dat").c_str());
+    std::filesystem::remove_all(dir);
+}
+
+struct Battlefield : testing::Test {
+    Headless game;
+    Ship player = SHIPS[PLAYER], comet = SHIPS[COMET];
+    Army army;
+    Battlefield() {
+        MAP.fill(SPACE_EMPTY); // an open grid: its edge reads as wall
+        TIME.now = 1000;
+        SCORE = 0;
+    }
+    // One frame `wait` ms after the last, keys held: the updates and beams in the game's order.
+    void play(uint64_t wait, std::initializer_list<uint8_t> keys = {}) {
+        KEYS = {};
+        for (uint8_t key : keys) KEYS[key] = 1;
+        TIME.now += wait;
+        SDL_RenderClear(RENDERER);
+        update_player(player);
+        update_enemy(army);
+        update_comet(comet, player);
+        laser(player);
+        laser(army);
+    }
+};
+} // namespace
+
+TEST_F(Battlefield, ShipsSeeWhatTheirLinesMeetAndAimAtTheNearestTargetLeftAheadRightThenBehind) {
+    Ship ram = place(BLUE_RAM, 10, 10);
+    cell(10, 4) = -SPACE_ENEMY; // hit markers are seen as what they mark
+    cell(13, 10) = -SPACE_WALL;
+    cell(10, 12) = SPACE_PLAYER;
+    scan(ram);
+    for (auto [d, code, far] : {std::tuple{0u, 3u, 6}, {1u, 1u, 3}, {2u, 2u, 2}, {3u, 1u, 11}})
+        EXPECT_EQ(std::pair(ram.sight[d].space, ram.sight[d].distance), std::pair(code, far));
+    EXPECT_EQ(scan_for_target(ram, SPACE_PLAYER), 0) << "enemies never aim behind";
+
+    // The player, facing up, shoots down the nearest enemy in turn: equal ones left first.
+    player = place(PLAYER, 20, 20);
+    cell(20, 17) = cell(20, 16) = cell(23, 20) = cell(20, 23) = cell(16, 20) = SPACE_ENEMY;
+    for (auto [dir, distance] : {std::pair{0u, 3}, {1u, 3}, {2u, 3}, {3u, 4}, {0u, 4}}) {
+        player.dir = 0;
+        scan(player);
+        EXPECT_EQ(scan_for_target(player, SPACE_ENEMY), distance);
+        EXPECT_EQ(player.dir, dir);
+        cell(20 + distance * VECTORS[dir].dx, 20 + distance * VECTORS[dir].dy) = SPACE_EMPTY;
+    }
+}
+
+TEST_F(Battlefield, ThePlayerStepsDiagonallyPastCornersIntoNothingAndFiresOncePerPress) {
+    cell(32, 17) = cell(33, 18) = SPACE_WALL; // a corner to slip past
+    play(100, {KEY_UP, KEY_RIGHT});
+    EXPECT_EQ(std::pair(player.x, player.y), std::pair(33, 17));
+    cell(34, 17) = -SPACE_PLAYER; // a pending hit blocks too
+    play(100, {KEY_RIGHT});
+    EXPECT_EQ(std::pair(player.x, player.last_move), std::pair(33, TIME.now)) << "a turn taken";
+    player.charge = 12;
+    cell(33, 10) = SPACE_ENEMY;
+    play(100, {KEY_FIRE});
+    EXPECT_TRUE(heard(FX_LASER)) << "12 shots before it";
+    const Frame shot = read_frame();
+    EXPECT_EQ(std::pair(shot.at(17, 33).glyph, shot.at(10, 33).glyph), std::pair(132, 0));
+    EXPECT_TRUE(shot.at(11, 33).glyph == 156 && same_colour(shot.at(11, 33), PINK)) << "bright";
+    play(100, {KEY_FIRE});
+    EXPECT_EQ(player.charge, -11) << "held: one shot, the trigger latched";
+    EXPECT_EQ(read_frame().at(11, 33).r, 75) << "aiming again: faint, alpha 75";
+    play(100);
+    play(100, {KEY_FIRE});
+    EXPECT_TRUE(heard(FX_LASER_LOW)) << "10 left";
+}
+
+TEST_F(Battlefield, ShipsBesideThePlayerRamItForOnePointTurnAwayAndGoAtTheirNextUpdate) {
+    // A blue ram with the player on its left, as much room below as above; a charged gunner.
+    player = place(PLAYER, 9, 10);
+    spawn_enemy(BLUE_RAM, 10, 10, 0, army);
+    spawn_enemy(BLUE_RAM, 10, 21, 1, army);
+    spawn_enemy(GREEN_GUNNER, 9, 11, 0, army);
+    army[2].charge = 1;
+    play(0);
+    EXPECT_EQ(pose(army[0]), std::tuple(10, 11, 2u, 0)) << "faced it, rammed, turned left";
+    EXPECT_EQ(pose(army.back()), std::tuple(8, 11, 3u, 0)) << "fired, rammed, turned from the ram";
+    EXPECT_TRUE(heard(FX_LASER)) << "a gunner's shot is never low; rams are silent";
+    mark_cell(10, 11); // a late shot at a wreck changes nothing
+    play(180);
+    EXPECT_EQ(player.integrity, 4) << "three marks, one point";
+    EXPECT_EQ(pose(army[0]), std::tuple(12, 21, 1u, 1)) << "the survivor stepped twice";
+    EXPECT_EQ(std::tuple(army.size(), SCORE, cell(10, 11)), std::tuple(1u, 200u, 0));
+}
+
+TEST_F(Battlefield, AGunnerFiresAtTheFourthStepInSightThenEveryThirdAndLosingSightRestarts) {
+    player = place(PLAYER, 50, 10);
+    spawn_enemy(GREEN_GUNNER, 2, 10, 1, army);
+    std::vector<int> shots;
+    for (int step = 1; step <= 14; step++) {
+        cell(30, 10) = step == 4 ? SPACE_WALL : SPACE_EMPTY;
+        play(180);
+        if (army[0].last_shot == TIME.now) shots.push_back(step);
+    }
+    EXPECT_EQ(shots, (std::vector<int>{8, 11, 14}));
+    EXPECT_EQ(player.integrity, 3) << "the third shot is still pending";
+}
+
+TEST_F(Battlefield, AHitEnemyStandsStill200MsARedRamSurvivesOneHitAndTheDeadScore100) {
+    spawn_enemy(RED_RAM, 10, 10, 1, army);
+    std::vector<std::pair<int32_t, int32_t>> seen; // column and integrity after each frame
+    for (uint64_t wait : {0, 90, 199, 1, 90, 199, 1}) {
+        if (wait == 90) mark_cell(army[0].x, army[0].y); // a hit, just as its step falls due
+        play(wait);
+        seen.push_back(army.empty() ? std::pair(0, 0) : std::pair(army[0].x, army[0].integrity));
+    }
+    EXPECT_EQ(seen, (decltype(seen){{11, 2}, {11, 1}, {11, 1}, {12, 1}, {12, 0}, {12, 0}, {0, 0}}));
+    EXPECT_EQ(SCORE, 100u);
+}
+
+TEST_F(Battlefield, ACometIsTakenByATouchAtOnceOrAShot200MsLaterAndTurnsFromThePlayerAhead) {
+    for (const Vector& side : VECTORS) {
+        player = place(PLAYER, 20 + side.dx, 20 + side.dy);
+        spawn_comet(comet, 20, 20);
+        play(0);
+        EXPECT_EQ(std::pair(comet.integrity, cell(20, 20)), std::pair(-1, 0)) << "taken at once";
+        cell(player.x, player.y) = SPACE_EMPTY;
+    }
+    player = place(PLAYER, 20, 25);
+    spawn_comet(comet, 20, 20);
+    play(0, {KEY_FIRE});
+    play(199, {KEY_FIRE});
+    EXPECT_EQ(pose(comet), std::tuple(20, 20, 0u, 0)) << "shot, it stands still";
+    play(1, {KEY_FIRE});
+    EXPECT_EQ(std::pair(comet.integrity, player.charge), std::pair(-1, 50)) << "Enter still held";
+
+    player = place(PLAYER, 20, 10);
+    cell(11, 9) = cell(8, 10) = SPACE_PLAYER; // a diagonal neighbour, and one two cells off
+    comet.dir = 1;
+    spawn_comet(comet, 10, 10);
+    play(65);
+    EXPECT_EQ(pose(comet), std::tuple(10, 11, 2u, 1)) << "untouched; it turns, to the open right";
+}
+
+TEST_F(Battlefield, AShipHidesWhatIsBeneathAndShowsItsFacingTheCannonAndTheHitFlash) {
+    auto drawn = [](uint32_t kind, uint32_t dir, int32_t charge, uint64_t last_hit) {
+        Ship ship = place(kind, 7, 3, dir);
+        std::tie(ship.charge, ship.last_hit) = std::tuple(charge, last_hit);
+        print_char(1, 3, 7, WHITE); // something beneath, for the black backing block to hide
+        print_ship(ship);
+        const Cell shown = read_frame().at(3, 7);
+        return std::tuple(shown.glyph, shown.r, shown.g, shown.b);
+    };
+    auto shows = [](int glyph, const Colour& c) { return std::tuple(glyph, c.r, c.g, c.b); };
+    EXPECT_EQ(drawn(PLAYER, 0, -7, 801), shows(132, PINK)) << "latched, still a cannon on top";
+    EXPECT_EQ(drawn(PLAYER, 3, 0, 0), shows(131, WHITE)) << "no shots, no cannon";
+    EXPECT_EQ(drawn(GREEN_GUNNER, 2, -2, 801), shows(155, YELLOW)) << "hit 199 ms ago";
+    EXPECT_EQ(drawn(GREEN_GUNNER, 2, -2, 800), shows(22, GREEN)) << "hit 200 ms ago";
+}
+
+TEST_F(Battlefield, MapFilesFillTheGridEvenBrokenOnesWhereNothingLeavesItAndOnlyWallsAreDrawn) {
+    load_bytes(std::string(322, '\0') + "\x01\x02\x03\xff"); // cells 2 to 5 of row 5, no more
+    EXPECT_EQ(std::vector<int32_t>(&cell(2, 5), &cell(6, 5)), (std::vector<int32_t>{1, 2, 3, 1}));
+    cell(20, 20) = -SPACE_WALL;
+    print_map();
+    EXPECT_EQ(read_frame().text(5, 2, 4) + read_frame().text(20, 20, 1), "\x02  \x02\x02");
+    EXPECT_TRUE(same_colour(read_frame().at(5, 2), GRAY));
+
+    STATE = +[] {};
+    const auto before = MAP;
+    testing::internal::CaptureStderr();
+    load_map("no/such/map.dat");
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("no/such/map.dat"), std::string::npos);
+    EXPECT_EQ(std::tuple(STATE == nullptr, CHANGE_STATE, MAP == before), std::tuple(true, 1, true));
+
+    load_bytes(std::string(2303, '\0') + std::string(697, '\x01'));
+    EXPECT_EQ(std::count(MAP.begin(), MAP.end(), SPACE_EMPTY), 2303) << "only 2304 bytes count";
+    load_bytes(std::string(40, '\x09'));
+    EXPECT_EQ(std::count(MAP.begin(), MAP.end(), SPACE_WALL), 40) << "stray bytes are walls";
+    player = place(PLAYER, 63, 35);
+    for (uint32_t kind : {BLUE_RAM, GREEN_GUNNER, RED_RAM, CYAN_GUNNER})
+        spawn_enemy(kind, kind % 2 ? 63 : 0, 7 * kind, kind, army); // at both edges
+    for (int frame = 0; frame < 400; frame++)
+        play(45, {uint8_t(frame % 5), uint8_t(frame / 5 % 5)}); // every pair of keys in turn
+    EXPECT_TRUE(player.x >= 0 && player.x < 64 && player.y >= 0 && player.y < 36);
+}
