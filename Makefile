@@ -1,7 +1,7 @@
 # Two commands do everything on a fresh Debian 12 machine: `make run` and `make test`.
 
-PACKAGES := g++ cmake make pkg-config libsdl2-dev libgtest-dev
-BENCH_PACKAGES := libbenchmark-dev
+PACKAGES := g++ cmake make pkg-config libsdl2-dev libgtest-dev xvfb libx11-dev libxtst-dev
+FUZZ_PACKAGES := clang libclang-rt-14-dev
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
 # Installs what is missing: with apt-get as root, through sudo otherwise; when neither can,
@@ -25,7 +25,7 @@ define install_missing
 	fi
 endef
 
-.PHONY: run test deps build-release build-test assets clean
+.PHONY: run test deps build-release build-test assets fuzz bot soak clean
 
 run: build-release
 	./build/release/queltivar
@@ -51,6 +51,20 @@ assets: build-release
 	./build/release/assets/tools/make_map assets/source/map.txt assets/map.dat
 	./build/release/assets/tools/make_spawner assets/source/spawner.txt assets/spawner.dat
 	./build/release/assets/tools/make_music assets/source/music.txt assets/title.wav
+
+# Each fuzz target for a bounded time (FUZZ_SECONDS each), with clang's libFuzzer.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	$(call install_missing,$(FUZZ_PACKAGES))
+	FUZZ_SECONDS=$(FUZZ_SECONDS) bash fuzz/run.sh
+
+# The playing bot over the shipped campaign, 20 seeded runs: the figures in the README.
+bot: build-test
+	bash tests/bot/run_bot.sh
+
+# At least an hour of game time, game after game, invariants checked every frame.
+soak: build-test
+	bash tests/bot/run_soak.sh
 
 clean:
 	rm -rf build compile_commands.json
