@@ -1,0 +1,6 @@
+// libFuzzer's entry for the spawner target.
+#include "fuzz_targets.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    return fuzz_spawner(data, size);
+}

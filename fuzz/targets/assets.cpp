@@ -1,0 +1,164 @@
+// Fuzz targets for the asset loaders: map, wave script, title art, font sheet and WAV file.
+#include "fuzz_targets.h"
+
+#include "battlefield/map.h"
+#include "display/text.h"
+#include "scenes/title.h"
+#include "shell/clock.h"
+#include "shell/shell.h"
+#include "sound/mixer.h"
+#include "sound/sound.h"
+#include "waves/spawn_field.h"
+#include "waves/spawner.h"
+
+#include <SDL.h>
+#include <algorithm>
+#include <cstring>
+
+namespace {
+void put_le(std::vector<uint8_t>& out, uint32_t value, size_t bytes) {
+    for (size_t i = 0; i < bytes; i++) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+void put_text(std::vector<uint8_t>& out, const char* text) {
+    out.insert(out.end(), text, text + std::strlen(text));
+}
+
+// Loaders that fail report through asset_failure, which a scene would act on; start clean.
+void forget_failures() {
+    STATE = nullptr;
+    CHANGE_STATE = 0;
+    EXIT_STATUS = 0;
+}
+} // namespace
+
+int fuzz_map(const uint8_t* data, size_t size) {
+    fuzz_start();
+    ScratchFile file("map", data, size);
+    load_map(file.path.c_str());
+    for (int32_t cell : MAP) fuzz_check(cell >= SPACE_EMPTY && cell <= SPACE_ENEMY, "map code");
+    print_map();
+    return 0;
+}
+
+int fuzz_spawner(const uint8_t* data, size_t size) {
+    const std::vector<uint8_t> bytes(data, data + size);
+    Spawner spawner = parse_spawner(bytes);
+    ScratchFile file("spawner", data, size);
+    std::optional<Spawner> loaded = load_spawner(file.path.c_str());
+    fuzz_check(loaded && loaded->count == spawner.count, "file and bytes agree");
+    const uint64_t complete =
+        size < SCRIPT_HEADER_BYTES ? 0 : (size - SCRIPT_HEADER_BYTES) / COMMAND_BYTES;
+    fuzz_check(spawner.count <= complete && spawner.commands.size() == spawner.count, "count");
+
+    // Every command issued on time, as the play scene would issue them.
+    const Clock saved = TIME;
+    reset_spawn_fields();
+    spawner.next_time = TIME.now = 500;
+    while (spawner.next < spawner.count) {
+        const uint16_t next = spawner.next;
+        TIME.now = spawner.next_time;
+        command_spawn_fields(spawner);
+        fuzz_check(spawner.next == next + 1 && spawner.pending <= FIELD_COUNT, "issue");
+    }
+    reset_spawn_fields();
+    TIME = saved;
+    return 0;
+}
+
+int fuzz_title(const uint8_t* data, size_t size) {
+    fuzz_start();
+    TITLE_DATA = {};
+    ScratchFile file("title", data, size);
+    load_title_data(file.path.c_str());
+    for (const auto& row : TITLE_DATA)
+        fuzz_check(std::find(row.begin(), row.end(), '\0') != row.end(), "row terminated");
+    print_title_console();
+    return 0;
+}
+
+// A BMP file around fuzzed size, depth, compression, masks, palette and pixels.
+int fuzz_font(const uint8_t* data, size_t size) {
+    fuzz_start();
+    FuzzInput in{data, size};
+    constexpr std::array<uint32_t, 6> DEPTHS = {1, 4, 8, 16, 24, 32};
+    const uint32_t width = take(in, 2) % 1024;
+    const auto height = static_cast<int32_t>(static_cast<int16_t>(take(in, 2))) % 512;
+    const uint32_t bits = DEPTHS[take(in, 1) % DEPTHS.size()];
+    const uint32_t flags = take(in, 1);
+    const bool bitfields = flags & 1, cut = flags & 2;
+    const uint32_t colours = bits <= 8 ? take(in, 2) % 257 : 0;
+    std::vector<uint8_t> masks = bitfields ? take_block(in, 12) : std::vector<uint8_t>{};
+    masks.resize(masks.size() + (12 - masks.size()) % 12);
+    std::vector<uint8_t> palette =
+        take_block(in, 4 * (colours ? colours : 1u << std::min(bits, 8u)));
+    std::vector<uint8_t> pixels = take_block(in, in.size);
+    const uint32_t stride = (width * bits + 31) / 32 * 4;
+    if (!cut) pixels.resize(std::max<size_t>(pixels.size(), size_t{stride} * std::abs(height)));
+
+    const uint32_t offset = 14 + 40 + static_cast<uint32_t>(masks.size() + palette.size());
+    std::vector<uint8_t> bmp;
+    put_text(bmp, "BM");
+    put_le(bmp, offset + static_cast<uint32_t>(pixels.size()), 4);
+    put_le(bmp, 0, 4);
+    put_le(bmp, offset, 4);
+    for (uint32_t field : {40u, width, static_cast<uint32_t>(height)}) put_le(bmp, field, 4);
+    put_le(bmp, 1, 2);
+    put_le(bmp, bits, 2);
+    for (uint32_t field : {bitfields ? 3u : 0u, 0u, 2835u, 2835u, colours, 0u})
+        put_le(bmp, field, 4);
+    for (const auto* part : {&masks, &palette, &pixels})
+        bmp.insert(bmp.end(), part->begin(), part->end());
+
+    ScratchFile file("font.bmp", bmp.data(), bmp.size());
+    std::unique_ptr<Font> font = load_bmp_font(file.path.c_str());
+    forget_failures();
+    if (!font) return 0;
+    fuzz_check(font->width >= CELL, "font width");
+    FONT.swap(font);
+    SDL_RenderClear(RENDERER);
+    for (int32_t glyph = 0; glyph < 256; glyph++)
+        print_char(static_cast<uint8_t>(glyph), glyph / COLUMNS, glyph % COLUMNS, WHITE);
+    FONT.swap(font);
+    return 0;
+}
+
+// A RIFF WAVE file around fuzzed format fields and sample data.
+int fuzz_wav(const uint8_t* data, size_t size) {
+    FuzzInput in{data, size};
+    constexpr std::array<uint32_t, 4> TAGS = {1, 3, 6, 7}; // PCM, float, A-law, mu-law
+    const uint32_t choice = take(in, 1);
+    const uint32_t tag = choice < 4 * TAGS.size() ? TAGS[choice % TAGS.size()] : take(in, 2);
+    const uint32_t channels = take(in, 1), rate = take(in, 4), byte_rate = take(in, 4);
+    const uint32_t block_align = take(in, 2), bits = take(in, 2);
+    const std::vector<uint8_t> samples = take_block(in, in.size);
+
+    std::vector<uint8_t> wav;
+    put_text(wav, "RIFF");
+    put_le(wav, 4 + 8 + 16 + 8 + static_cast<uint32_t>(samples.size()), 4);
+    put_text(wav, "WAVEfmt ");
+    put_le(wav, 16, 4);
+    put_le(wav, tag, 2);
+    put_le(wav, channels, 2);
+    put_le(wav, rate, 4);
+    put_le(wav, byte_rate, 4);
+    put_le(wav, block_align, 2);
+    put_le(wav, bits, 2);
+    put_text(wav, "data");
+    put_le(wav, static_cast<uint32_t>(samples.size()), 4);
+    wav.insert(wav.end(), samples.begin(), samples.end());
+
+    ScratchFile file("sound.wav", wav.data(), wav.size());
+    const Sound sound = load_wav(file.path.c_str());
+    fuzz_check(sound.samples.size() == sound.length / 2, "sample count");
+    fuzz_check(sound.length <= (1u << 28), "a quarter GiB at most, whatever the rate");
+    // Through the mixer as the title plays it: queued, partly played, faded, dropped.
+    empty_mixer();
+    queue_sound(sound);
+    fuzz_check(MIXER.count == sound.samples.size(), "queued");
+    std::array<uint8_t, 4096> out;
+    send_audio(nullptr, out.data(), static_cast<int>(out.size()));
+    stop_sound();
+    empty_mixer();
+    return 0;
+}

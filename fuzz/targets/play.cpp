@@ -1,0 +1,107 @@
+// Fuzz target: frames of a game on a fuzzed map and wave script under fuzzed input.
+#include "fuzz_targets.h"
+
+#include "battlefield/map.h"
+#include "input/input.h"
+#include "scenes/play.h"
+#include "shell/clock.h"
+#include "shell/shell.h"
+#include "sound/mixer.h"
+#include "waves/spawn_field.h"
+
+#include <SDL.h>
+#include <cstdlib>
+
+namespace {
+constexpr size_t MAX_ACTIONS = 1500;
+
+FuzzInput ACTIONS;
+uint64_t TICKS = 0;
+
+uint64_t fuzz_ticks() {
+    return TICKS;
+}
+
+void push(SDL_Event& event) {
+    fuzz_check(SDL_PushEvent(&event) == 1, "event queued");
+}
+
+// One action per read_input call, so the game's own wait loops (pause, end screens) consume
+// the stream too; once it runs out the window closes, which ends every loop.
+Point next_action() {
+    SDL_Event event = {};
+    if (ACTIONS.at >= ACTIONS.size) {
+        event.type = SDL_QUIT;
+        push(event);
+        return {0, 0};
+    }
+    const uint32_t action = take(ACTIONS, 1), op = action % 8, arg = action / 8;
+    switch (op) {
+    case 0:
+    case 1:
+        event.type = op == 0 ? SDL_KEYDOWN : SDL_KEYUP;
+        event.key.keysym.sym = CONTROLS[arg % CONTROLS.size()];
+        push(event);
+        break;
+    case 2:
+    case 3:
+        event.type = op == 2 ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+        event.button.button = static_cast<uint8_t>(arg % 8); // 0, 6 and 7 are no button of ours
+        push(event);
+        break;
+    case 4: TICKS += arg * 16; break;
+    case 5: TICKS += arg * 1000; break;
+    default: TICKS += 17; break;
+    }
+    return {static_cast<int32_t>(arg * 36), static_cast<int32_t>(arg * 20)};
+}
+
+bool on_grid(const Ship& ship) {
+    return ship.x >= 0 && ship.x < MAP_WIDTH && ship.y >= 0 && ship.y < MAP_HEIGHT;
+}
+} // namespace
+
+// Input: a 16-bit length and the map, a 16-bit length and the script, then one action a byte.
+int fuzz_play(const uint8_t* data, size_t size) {
+    fuzz_start();
+    FuzzInput in{data, size};
+    const std::vector<uint8_t> map = take_block(in, take(in, 2));
+    const std::vector<uint8_t> script = take_block(in, take(in, 2));
+    ScratchFile map_file("play-map", map.data(), map.size());
+    ScratchFile script_file("play-script", script.data(), script.size());
+    ACTIONS = {in.data + std::min(in.at, size),
+               std::min(size - std::min(in.at, size), MAX_ACTIONS)};
+
+    const auto saved_ticks = TICK_SOURCE;
+    const auto saved_pointer = POINTER_SOURCE;
+    TICK_SOURCE = fuzz_ticks;
+    POINTER_SOURCE = next_action;
+    TICKS = 0;
+    TIME = {.last_ticks = 0, .now = 500};
+    KEYS = {};
+    MOUSE = {};
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    std::srand(1);
+    STATE = play;
+    CHANGE_STATE = 0;
+
+    start_play(map_file.path.c_str(), script_file.path.c_str());
+    while (!CHANGE_STATE) {
+        play_frame();
+        for (int32_t cell : MAP) fuzz_check(std::abs(cell) <= SPACE_ENEMY, "map code");
+        fuzz_check(on_grid(GAME.player) && on_grid(GAME.comet), "player and comet on the grid");
+        for (const Ship& ship : GAME.army) fuzz_check(on_grid(ship), "enemy on the grid");
+        const Spawner& spawner = *GAME.spawner;
+        fuzz_check(spawner.next <= spawner.count && spawner.pending <= FIELD_COUNT, "spawner");
+    }
+    end_play();
+
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    TICK_SOURCE = saved_ticks;
+    POINTER_SOURCE = saved_pointer;
+    STATE = nullptr;
+    CHANGE_STATE = 0;
+    KEYS = {};
+    MOUSE = {};
+    return 0;
+}
