@@ -21,6 +21,8 @@ constexpr std::array<SoundEffect, 6> SOUND_EFFECTS = {{
 namespace {
 constexpr uint16_t ENVELOPE_STEP = 13;     // amplitude per sample of attack or release
 constexpr uint32_t ENVELOPE_SAMPLES = 180; // samples of attack, and of release
+// A hostile rate of 1 Hz grows the conversion buffer up to 88200 times; past this, refused.
+constexpr size_t MAX_CONVERSION_BYTES = size_t{1} << 28;
 
 // Samples in `duration` ms, in single precision as the buffer size is computed.
 uint32_t sample_count(uint32_t duration) {
@@ -140,7 +142,12 @@ Sound load_wav(const char* path) {
         return warn_unloadable(path, SDL_GetError());
     }
     // SDL converts in place, in a buffer len_mult times the input.
-    std::vector<uint8_t> work(static_cast<size_t>(bytes) * std::max(cvt.len_mult, 1));
+    const size_t work_bytes = static_cast<size_t>(bytes) * std::max(cvt.len_mult, 1);
+    if (work_bytes > MAX_CONVERSION_BYTES) {
+        SDL_FreeWAV(data);
+        return warn_unloadable(path, "too long once converted");
+    }
+    std::vector<uint8_t> work(work_bytes);
     std::copy_n(data, bytes, work.begin());
     SDL_FreeWAV(data);
     uint32_t length = bytes;
