@@ -1,0 +1,22 @@
+// The playing bot: reads the battlefield and plays the real play scene through SDL events.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct Outcome {
+    uint16_t level = 0;
+    uint32_t score = 0;
+    std::string result = "unfinished"; // "won", "lost", or "unfinished" at the time limit
+    uint64_t game_ms = 0;
+    uint64_t frames = 0;
+    uint32_t kills = 0;
+    uint16_t issued = 0; // wave script commands issued
+    std::string broken;  // the first invariant that failed; empty while all hold
+};
+
+// One game on `assets`/map.dat and spawner.dat under a live Headless, for at most `max_ms` of
+// game time, the invariants checked after every frame. A `wild` player presses keys at random
+// and takes frames of random length instead of playing.
+Outcome play_game(uint32_t seed, uint64_t max_ms, const std::string& assets = "assets",
+                  bool wild = false);

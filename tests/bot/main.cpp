@@ -1,0 +1,48 @@
+// The table of `make bot` (seeded games of the shipped campaign) and `make soak` (games until
+// an hour or more of game time), one row a game; built twice, once for each.
+#include "bot.h"
+#include "harness.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+namespace {
+long resident_kb() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+    return -1;
+}
+} // namespace
+
+// The table's argument is the number of games; the soak's, its minutes of game time.
+int main(int argc, char** argv) {
+    const uint64_t limit = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : SOAK ? 60 : 20;
+    const auto wall = std::chrono::steady_clock::now();
+    Headless game;
+    uint64_t game_ms = 0, frames = 0, won = 0, games = 0;
+    long first_kb = 0, last_kb = 0;
+    std::printf("seed player level  score result     minutes kills  RSS kB\n");
+    while (SOAK ? game_ms < limit * 60000 : games < limit) {
+        // The soak gives every third game to random keys on frames of random length.
+        const bool wild = SOAK && games % 3 == 2;
+        const uint32_t seed = static_cast<uint32_t>((SOAK ? 1000 : 1) + games++);
+        const Outcome out = play_game(seed, 30 * 60000, "assets", wild);
+        std::tie(game_ms, frames, won, last_kb) = std::tuple(
+            game_ms + out.game_ms, frames + out.frames, won + (out.result == "won"), resident_kb());
+        first_kb = games == 1 ? last_kb : first_kb;
+        std::printf("%4u %-6s %5u %6u %-10s %7.2f %5u %7ld\n", seed, wild ? "random" : "bot",
+                    out.level, out.score, out.result.c_str(), out.game_ms / 60000.0, out.kills,
+                    last_kb);
+        std::fflush(stdout);
+        if (!out.broken.empty()) return std::fprintf(stderr, "broken: %s\n", out.broken.c_str()), 1;
+    }
+    std::printf("%lu games, %lu won; %.1f game minutes, %lu frames, %.0f s wall; RSS after the "
+                "first game %ld kB, after the last %ld kB\n",
+                games, won, game_ms / 60000.0, frames,
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count(),
+                first_kb, last_kb);
+    return 0;
+}

@@ -1,0 +1,6 @@
+#!/usr/bin/env bash
+# Twenty seeded games of the shipped campaign by the bot, as a table; from the repository root.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy SDL_RENDER_DRIVER=software
+exec "${BOT_BUILD_DIR:-build/test}/tests/bot/queltivar_bot" "$@"

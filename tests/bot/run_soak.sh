@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# An hour of game time or more (first argument: minutes), under the sanitizers' leak check.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy SDL_RENDER_DRIVER=software
+export ASAN_OPTIONS=detect_leaks=1
+export LSAN_OPTIONS="suppressions=$PWD/tests/bot/lsan.supp:print_suppressions=0"
+exec "${BOT_BUILD_DIR:-build/test}/tests/bot/queltivar_soak" "$@"
