@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang's libFuzzer and runs each for FUZZ_SECONDS, stopping at the
-# first crash, which libFuzzer leaves in fuzz/crashes/<target>/. New inputs go to a scratch
-# corpus under build/fuzz; FUZZ_MERGE=1 folds it, minimised, into the committed fuzz/corpus/.
+# first crash, which libFuzzer leaves in fuzz/crashes/<target>/. It starts from the hand-made
+# fuzz/seeds/ and the committed fuzz/corpus/; new inputs go to a scratch corpus under build/fuzz,
+# and FUZZ_MERGE=1 folds them, minimised, into fuzz/corpus/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 SECONDS_EACH=${FUZZ_SECONDS:-60}
@@ -16,13 +17,16 @@ for target in $TARGETS; do
     echo "== fuzzing $target for ${SECONDS_EACH}s"
     # Stderr of the game itself (asset warnings on every broken input) is closed; libFuzzer's
     # and the sanitizers' reports still come through.
-    "$BUILD/fuzz_$target" "$BUILD/corpus/$target" "fuzz/corpus/$target" \
+    "$BUILD/fuzz_$target" "$BUILD/corpus/$target" "fuzz/corpus/$target" "fuzz/seeds/$target" \
         -max_total_time="$SECONDS_EACH" -timeout=20 -rss_limit_mb=2048 -max_len=8192 \
         -close_fd_mask=2 -print_final_stats=1 -artifact_prefix="fuzz/crashes/$target/"
     if [ "${FUZZ_MERGE:-0}" = 1 ]; then
+        # Edges only, not hit counts, and nothing the seeds already reach: a few files a target.
         fresh=$(mktemp -d)
-        "$BUILD/fuzz_$target" -merge=1 -close_fd_mask=2 -max_len=8192 "$fresh" \
+        cp "fuzz/seeds/$target/"* "$fresh/"
+        "$BUILD/fuzz_$target" -merge=1 -use_counters=0 -close_fd_mask=2 -max_len=8192 "$fresh" \
             "fuzz/corpus/$target" "$BUILD/corpus/$target"
+        for seed in "fuzz/seeds/$target/"*; do rm -f "$fresh/$(basename "$seed")"; done
         rm -rf "fuzz/corpus/$target"
         mv "$fresh" "fuzz/corpus/$target"
         chmod 755 "fuzz/corpus/$target"

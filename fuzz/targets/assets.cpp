@@ -90,8 +90,8 @@ int fuzz_font(const uint8_t* data, size_t size) {
     const uint32_t colours = bits <= 8 ? take(in, 2) % 257 : 0;
     std::vector<uint8_t> masks = bitfields ? take_block(in, 12) : std::vector<uint8_t>{};
     masks.resize(masks.size() + (12 - masks.size()) % 12);
-    std::vector<uint8_t> palette =
-        take_block(in, 4 * (colours ? colours : 1u << std::min(bits, 8u)));
+    const uint32_t entries = bits > 8 ? 0 : colours ? colours : 1u << bits;
+    std::vector<uint8_t> palette = take_block(in, 4 * entries);
     std::vector<uint8_t> pixels = take_block(in, in.size);
     const uint32_t stride = (width * bits + 31) / 32 * 4;
     if (!cut) pixels.resize(std::max<size_t>(pixels.size(), size_t{stride} * std::abs(height)));
