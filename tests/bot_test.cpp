@@ -11,13 +11,13 @@ TEST(BotPlays, ASeededGameRepeatsItselfKeepsEveryRuleAndKillsAndRandomKeysBreakN
     auto figures = [](const Outcome& o) {
         return std::tuple(o.level, o.score, o.result, o.game_ms, o.frames, o.kills, o.issued);
     };
-    const Outcome first = play_game(7, 40000, assets), again = play_game(7, 40000, assets);
+    const Outcome first = play_game(7, 30000, assets), again = play_game(7, 30000, assets);
     EXPECT_EQ(first.broken, "");
     EXPECT_EQ(figures(first), figures(again));
     EXPECT_GT(first.issued, 0) << "the click started the waves";
     EXPECT_GT(first.kills, 0u);
     EXPECT_EQ(first.score, 100 * first.kills + 500 * (first.level - 1u));
-    const Outcome wild = play_game(8, 20000, assets, true);
+    const Outcome wild = play_game(8, 15000, assets, true);
     EXPECT_EQ(wild.broken, "");
     EXPECT_GT(wild.frames, 0u);
 }

@@ -103,11 +103,9 @@ Grid goal_distances() {
 }
 
 // Fires when aiming, one press a shot; steps to the cheapest neighbour, ties broken at random.
-void play_well(uint64_t step) {
+void play_well() {
     const Ship& player = GAME.player;
     hold(KEY_FIRE, player.beam == 1 && player.charge > 0 && !HELD[KEY_FIRE]);
-    // The keys count only in the frame the ship can move in.
-    if (TIME.now + step < player.last_move + player.move_interval) return;
     const Grid danger = danger_map(), dist = goal_distances();
     int32_t best = INT32_MAX, best_dx = 0, best_dy = 0;
     for (int32_t dy = -1; dy <= 1; dy++)
@@ -194,7 +192,7 @@ Outcome play_game(uint32_t seed, uint64_t max_ms, const std::string& assets, boo
     while (GAME.spawner && !CHANGE_STATE && TIME.now - start < max_ms) {
         if (out.frames == 1) push_button(SDL_BUTTON_LEFT, false);
         const uint64_t step = wild ? 1 + RNG() % 40 : FRAME_MS;
-        wild ? play_wild() : play_well(step);
+        wild ? play_wild() : play_well();
         const Before before = {SCORE, GAME.spawner->level, GAME.army.size(), ring, SPAWN_FIELDS};
         FAKE_TICKS += step;
         READS = 0;
@@ -210,7 +208,7 @@ Outcome play_game(uint32_t seed, uint64_t max_ms, const std::string& assets, boo
     if (GAME.spawner)
         std::tie(out.level, out.issued) = std::tuple(GAME.spawner->level, GAME.spawner->next);
     std::tie(out.score, out.game_ms) = std::tuple(SCORE, TIME.now - start);
-    if (CHANGE_STATE) out.result = GAME.player.integrity < 1 ? "lost" : "won";
+    if (CHANGE_STATE) out.result = !STATE ? "quit" : GAME.player.integrity < 1 ? "lost" : "won";
     for (uint8_t key = 0; key < HELD.size(); key++) hold(key, false);
     end_play();
     POINTER_SOURCE = saved_pointer;

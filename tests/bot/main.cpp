@@ -17,9 +17,11 @@ long resident_kb() {
 }
 } // namespace
 
-// The table's argument is the number of games; the soak's, its minutes of game time.
+// The table's first argument is the number of games, the soak's its minutes of game time; the
+// second is the first seed.
 int main(int argc, char** argv) {
     const uint64_t limit = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : SOAK ? 60 : 20;
+    const uint64_t first_seed = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : SOAK ? 1000 : 1;
     const auto wall = std::chrono::steady_clock::now();
     Headless game;
     uint64_t game_ms = 0, frames = 0, won = 0, games = 0;
@@ -28,7 +30,7 @@ int main(int argc, char** argv) {
     while (SOAK ? game_ms < limit * 60000 : games < limit) {
         // The soak gives every third game to random keys on frames of random length.
         const bool wild = SOAK && games % 3 == 2;
-        const uint32_t seed = static_cast<uint32_t>((SOAK ? 1000 : 1) + games++);
+        const auto seed = static_cast<uint32_t>(first_seed + games++);
         const Outcome out = play_game(seed, 30 * 60000, "assets", wild);
         std::tie(game_ms, frames, won, last_kb) = std::tuple(
             game_ms + out.game_ms, frames + out.frames, won + (out.result == "won"), resident_kb());
@@ -37,6 +39,7 @@ int main(int argc, char** argv) {
                     out.level, out.score, out.result.c_str(), out.game_ms / 60000.0, out.kills,
                     last_kb);
         std::fflush(stdout);
+        if (out.result == "quit") break; // SDL turns an interrupt into a quit
         if (!out.broken.empty()) return std::fprintf(stderr, "broken: %s\n", out.broken.c_str()), 1;
     }
     std::printf("%lu games, %lu won; %.1f game minutes, %lu frames, %.0f s wall; RSS after the "
