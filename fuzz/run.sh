@@ -8,6 +8,10 @@ cd "$(dirname "$0")/.."
 SECONDS_EACH=${FUZZ_SECONDS:-60}
 TARGETS=${FUZZ_TARGETS:-"map spawner title font wav play"}
 BUILD=build/fuzz
+# The targets' scratch files, and any a crash leaves behind, stay here and go at the end.
+export TMPDIR="$PWD/$BUILD/tmp"
+mkdir -p "$TMPDIR"
+trap 'rm -rf "$TMPDIR"' EXIT
 
 CC=clang CXX=clang++ cmake -S fuzz -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD" -j "$(nproc)"
