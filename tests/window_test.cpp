@@ -1,16 +1,55 @@
-// The built game in a real X window, played through XTest and read back from screenshots.
+// The built game in a real X window on Xvfb, played through XTest and read back from screenshots.
 #include "harness.h"
 #include "shell/shell.h"
 #include "waves/spawn_field.h"
-#include "x11_display.h"
 
 #include <SDL.h>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
-#include <sstream>
+#include <iterator>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+// Last, for the macros Xlib defines; its font handle must not meet the game's Font.
+#define Font XFont
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#undef Font
+
+extern char** environ;
 
 namespace {
+using namespace std::chrono_literals;
+using Shot = std::vector<uint32_t>; // 0x..RRGGBB pixels row by row; empty without a window
+using Wanted = std::function<bool(const Shot&)>;
+
+bool until(std::chrono::milliseconds patience, const std::function<bool()>& done) {
+    for (auto end = std::chrono::steady_clock::now() + patience;
+         std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(5ms))
+        if (done()) return true;
+    return false;
+}
+
+pid_t spawn(std::vector<std::string> args, const std::string& err) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
 bool ink(int glyph, int x, int y) {
     static SDL_Surface* sheet = [] {
         SDL_Surface* loaded = SDL_LoadBMP(QUELTIVAR_SOURCE_DIR "/assets/font.bmp");
@@ -27,17 +66,19 @@ bool ink(int glyph, int x, int y) {
 bool shows(const Shot& shot, int row, int col, int glyph, const Colour& c, int over = 0) {
     for (int y = 0; y < CELL; y++)
         for (int x = 0; x < CELL && !shot.empty(); x++) {
-            uint32_t pixel = shot[(row * CELL + y) * WINDOW_WIDTH + col * CELL + x];
-            bool coloured = (pixel & 0xffffff) == uint32_t(c.r << 16 | c.g << 8 | c.b);
+            uint32_t pixel = shot[(row * CELL + y) * WINDOW_WIDTH + col * CELL + x] & 0xffffff;
+            bool coloured = pixel == uint32_t(c.r << 16 | c.g << 8 | c.b);
             if (!(over && ink(over, x, y)) && coloured != ink(glyph, x, y)) return false;
         }
     return !shot.empty();
 }
 
-bool shows_text(const Shot& shot, int row, int col, std::string_view text, const Colour& c) {
-    for (size_t i = 0; i < text.size(); i++)
-        if (!shows(shot, row, col + int(i), uint8_t(text[i]), c)) return false;
-    return true;
+Wanted text_at(int row, int col, std::string_view text, const Colour& c) {
+    return [=](const Shot& shot) {
+        for (size_t i = 0; i < text.size(); i++)
+            if (!shows(shot, row, col + int(i), uint8_t(text[i]), c)) return false;
+        return true;
+    };
 }
 
 // In any of its four headings, the cannon drawn over it in the beam's colour.
@@ -47,10 +88,6 @@ Wanted player_at(int row, int col) {
             if (shows(shot, row, col, 128 + dir, WHITE, 132 + dir)) return true;
         return false;
     };
-}
-
-Wanted text_at(int row, int col, std::string_view text, const Colour& c) {
-    return [=](const Shot& shot) { return shows_text(shot, row, col, text, c); };
 }
 
 bool marks_over_a_spawn_field(const Shot& shot) {
@@ -64,66 +101,187 @@ bool marks_over_a_spawn_field(const Shot& shot) {
 }
 } // namespace
 
+// Xvfb on a display of its choosing, the game on it and its window; all ended with the test.
 class RealWindow : public testing::Test {
   protected:
-    XSession x;
+    pid_t xvfb = -1, game = -1;
+    Display* x = nullptr;
+    Window window = 0;
     WorkDir work;
     std::string errors = work.dir + "/stderr";
 
     void SetUp() override {
-        ASSERT_TRUE(x.display) << "Xvfb did not start; make test installs it (package xvfb)";
+        int fds[2] = {-1, -1};
+        ASSERT_EQ(pipe(fds), 0);
+        fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+        // Xvfb writes the number of a display it found free.
+        xvfb = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x800x24",
+                      "-nolisten", "tcp"},
+                     "/dev/null");
+        close(fds[1]);
+        std::string display = ":";
+        pollfd ready = {.fd = fds[0], .events = POLLIN, .revents = 0};
+        for (char c = 0; poll(&ready, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n';)
+            display += c;
+        close(fds[0]);
+        x = XOpenDisplay(display.c_str());
+        ASSERT_TRUE(x) << "Xvfb did not start; make test installs it (package xvfb)";
+        // A window gone mid-request must fail that request, not end the test.
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+        // Off the centre of the screen, where a centred window has PLAY under the pointer.
+        XTestFakeMotionEvent(x, -1, 0, 0, CurrentTime);
     }
-    void point_at_cell(int row, int col) {
-        point_at(x, col * CELL + CELL / 2, row * CELL + CELL / 2);
+    ~RealWindow() override {
+        if (x) XCloseDisplay(x);
+        for (pid_t pid : {game, xvfb})
+            if (pid > 0 && kill(pid, SIGKILL) == 0) waitpid(pid, nullptr, 0);
+    }
+
+    // Runs the game in `dir`; whether its window shows before it ends.
+    bool launch(const std::string& dir) {
+        game = spawn({"env", "-C", dir, std::string("DISPLAY=") + DisplayString(x),
+                      "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy",
+                      // The system's X and D-Bus libraries leak at exit; leaks of the game's own
+                      // code are for the in-process tests to catch.
+                      "ASAN_OPTIONS=detect_leaks=0", QUELTIVAR_GAME},
+                     errors);
+        siginfo_t ended = {};
+        until(10s, [&] {
+            waitid(P_PID, game, &ended, WEXITED | WNOHANG | WNOWAIT);
+            return find_window() || ended.si_pid == game;
+        });
+        return window;
+    }
+    // SDL may replace the window it first shows, so the one found may go and another come.
+    bool find_window() {
+        Window root, parent, *windows = nullptr;
+        unsigned count = 0;
+        XQueryTree(x, DefaultRootWindow(x), &root, &parent, &windows, &count);
+        window = 0;
+        for (unsigned i = 0; i < count; i++) {
+            char* name = nullptr;
+            XWindowAttributes a;
+            if (XFetchName(x, windows[i], &name) && std::string(name) == WINDOW_CAPTION &&
+                XGetWindowAttributes(x, windows[i], &a) && a.map_state == IsViewable)
+                window = windows[i];
+            XFree(name);
+        }
+        XFree(windows);
+        // As a window manager does for the window it activates.
+        if (window) XSetInputFocus(x, window, RevertToPointerRoot, CurrentTime);
+        return window;
+    }
+    bool await(const Wanted& wanted, std::chrono::milliseconds patience = 10s) {
+        return until(patience, [&] {
+            Shot shot;
+            auto grab = [&] {
+                return XGetImage(x, window, 0, 0, WINDOW_WIDTH, WINDOW_HEIGHT, AllPlanes, ZPixmap);
+            };
+            XImage* image = grab();
+            if (!image && find_window()) image = grab();
+            // Depth 24 comes as 32 bits a pixel.
+            for (int y = 0; image && y < WINDOW_HEIGHT; y++) {
+                auto* row = reinterpret_cast<uint32_t*>(image->data + y * image->bytes_per_line);
+                shot.insert(shot.end(), row, row + WINDOW_WIDTH);
+            }
+            if (image) XDestroyImage(image);
+            return wanted(shot);
+        });
+    }
+    void point_at(int row, int col) {
+        int px = 0, py = 0;
+        Window child;
+        XTranslateCoordinates(x, window, DefaultRootWindow(x), col * CELL + CELL / 2,
+                              row * CELL + CELL / 2, &px, &py, &child);
+        XTestFakeMotionEvent(x, -1, px, py, CurrentTime);
+        XSync(x, False);
+    }
+    // `control` names a key, or is empty for the left button.
+    void press(const std::string& control, bool down) {
+        if (control.empty()) XTestFakeButtonEvent(x, Button1, down, CurrentTime);
+        KeyCode key = XKeysymToKeycode(x, XStringToKeysym(control.c_str()));
+        if (!control.empty()) XTestFakeKeyEvent(x, key, down, CurrentTime);
+        XSync(x, False);
+    }
+    bool hold(const std::string& control, const Wanted& wanted) {
+        press(control, true);
+        bool seen = await(wanted);
+        press(control, false);
+        return seen;
+    }
+    // For an effect that shows only after the release. The game reads held levels, so a press
+    // released before its next frame goes unseen: each try holds longer.
+    bool click(const std::string& control, const Wanted& wanted) {
+        for (auto held = 200ms; held < 4s; held *= 2) {
+            press(control, true);
+            std::this_thread::sleep_for(held);
+            press(control, false);
+            if (await(wanted, 3s)) return true;
+        }
+        return false;
+    }
+    void close_window() {
+        XEvent event = {};
+        event.xclient = {
+            ClientMessage, 0, True, x, window, XInternAtom(x, "WM_PROTOCOLS", False), 32, {}};
+        event.xclient.data.l[0] = long(XInternAtom(x, "WM_DELETE_WINDOW", False));
+        XSendEvent(x, window, False, NoEventMask, &event);
+        XSync(x, False);
+    }
+    std::optional<int> exit_status() {
+        int status = 0;
+        if (!until(10s, [&] { return game > 0 && waitpid(game, &status, WNOHANG) == game; }))
+            return {};
+        game = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     std::string stderr_text() {
-        std::ostringstream text;
-        text << std::ifstream(errors).rdbuf();
-        return text.str();
+        std::ifstream text(errors);
+        return {std::istreambuf_iterator<char>(text), {}};
     }
 };
 
 TEST_F(RealWindow, APlayerSetsTheVolumeStartsAWaveMovesFiresPausesAndClosesTheWindow) {
-    ASSERT_TRUE(launch(x, QUELTIVAR_SOURCE_DIR, errors)) << stderr_text();
-    EXPECT_TRUE(await(x, [](const Shot& shot) {
+    ASSERT_TRUE(launch(QUELTIVAR_SOURCE_DIR)) << stderr_text();
+    EXPECT_TRUE(await([](const Shot& shot) {
         bool caption = true;
         for (int i = 0; i < 25; i++)
             caption = caption && shows(shot, 35, 1 + i, i < 13 ? 160 + i : 167 + i, DARK_GRAY);
-        return caption && shows_text(shot, 5, 21, "QUELTIVAR NOSPERIDA KU", WHITE) &&
-               shows_text(shot, 18, 30, "PLAY", WHITE) && shows(shot, 31, 32, '+', WHITE);
+        return caption && text_at(5, 21, "QUELTIVAR NOSPERIDA KU", WHITE)(shot) &&
+               text_at(18, 30, "PLAY", WHITE)(shot) && shows(shot, 31, 32, '+', WHITE);
     })) << "the title screen";
 
-    point_at_cell(31, 32);
-    EXPECT_TRUE(hold(x, "", [&](const Shot& shot) {
-        point_at_cell(31, 37); // dragged, with the button held
+    point_at(31, 32);
+    EXPECT_TRUE(hold("", [&](const Shot& shot) {
+        point_at(31, 37); // dragged, with the button held
         return shows(shot, 31, 37, '+', WHITE) && shows(shot, 31, 32, 159, WHITE);
     })) << "the knob follows the pointer dragged along the volume track";
 
-    point_at_cell(18, 31);
-    ASSERT_TRUE(click(x, "", [](const Shot& shot) {
-        return player_at(18, 32)(shot) && shows_text(shot, 1, 1, ">LASER: ", WHITE);
+    point_at(18, 31);
+    ASSERT_TRUE(click("", [](const Shot& shot) {
+        return player_at(18, 32)(shot) && text_at(1, 1, ">LASER: ", WHITE)(shot);
     })) << "PLAY leads to the play screen";
     // The console greys while waves are busy; its last line shows until level 1 is over.
-    ASSERT_TRUE(hold(x, "", text_at(34, 1, ">Click anywhere to begin", DARK_GRAY)))
+    ASSERT_TRUE(hold("", text_at(34, 1, ">Click anywhere to begin", DARK_GRAY)))
         << "a click starts the waves";
-    EXPECT_TRUE(await(x, marks_over_a_spawn_field, 3)) << "red marks blink over a spawn field";
+    EXPECT_TRUE(await(marks_over_a_spawn_field)) << "red marks blink over a spawn field";
 
     // Walls end both moves, so where the ship stops does not hang on how long a key is held.
-    ASSERT_TRUE(hold(x, "d", player_at(18, 44))) << "D moves the ship right";
-    ASSERT_TRUE(hold(x, "w", player_at(1, 44))) << "W moves the ship up";
+    ASSERT_TRUE(hold("d", player_at(18, 44))) << "D moves the ship right";
+    ASSERT_TRUE(hold("w", player_at(1, 44))) << "W moves the ship up";
     // The first rams climb to the top row and turn along it, in line with the ship.
-    EXPECT_TRUE(hold(x, "Return", [](const Shot& shot) {
+    EXPECT_TRUE(hold("Return", [](const Shot& shot) {
         return shows(shot, 1, 57, '*', DARK_GRAY) && !shows(shot, 1, 58, '*', DARK_GRAY);
     })) << "a shot at a ram takes the last of 50 marks off the laser bar";
 
     const Wanted paused = text_at(17, 18, "Press ESC again to unpause", WHITE);
-    EXPECT_TRUE(hold(x, "Escape", paused)) << "Escape pauses";
-    EXPECT_TRUE(click(x, "Escape", [&](const Shot& shot) {
-        return !paused(shot) && shows_text(shot, 1, 1, ">LASER: ", DARK_GRAY);
+    EXPECT_TRUE(hold("Escape", paused)) << "Escape pauses";
+    EXPECT_TRUE(click("Escape", [&](const Shot& shot) {
+        return !paused(shot) && text_at(1, 1, ">LASER: ", DARK_GRAY)(shot);
     })) << "Escape again unpauses";
 
-    close_window(x);
-    EXPECT_EQ(exit_status(x), 0) << stderr_text();
+    close_window();
+    EXPECT_EQ(exit_status(), 0) << stderr_text();
 }
 
 TEST_F(RealWindow, AMissingAssetFileIsNamedOnStandardErrorAndEndsTheGameWithStatusOne) {
@@ -133,14 +291,14 @@ TEST_F(RealWindow, AMissingAssetFileIsNamedOnStandardErrorAndEndsTheGameWithStat
         fs::copy(fs::path(QUELTIVAR_SOURCE_DIR) / "assets", work.dir + "/assets",
                  fs::copy_options::recursive | fs::copy_options::overwrite_existing);
         fs::remove(work.dir + "/" + missing);
-        const bool shown = launch(x, work.dir, errors);
+        const bool shown = launch(work.dir);
         // The map is read when a game starts.
         if (missing.ends_with("map.dat")) {
             ASSERT_TRUE(shown) << stderr_text();
-            point_at_cell(18, 31);
-            EXPECT_TRUE(click(x, "", [](const Shot& shot) { return shot.empty(); }));
+            point_at(18, 31);
+            EXPECT_TRUE(click("", [](const Shot& shot) { return shot.empty(); }));
         }
-        ASSERT_EQ(exit_status(x), 1);
+        ASSERT_EQ(exit_status(), 1);
         EXPECT_NE(stderr_text().find(missing), std::string::npos) << stderr_text();
     }
 }
