@@ -10,7 +10,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <thread>
@@ -30,7 +29,6 @@ struct DiskAudio {
     }
     ~DiskAudio() {
         shut_down(); // stops the audio thread before anything it reads is touched
-        empty_mixer();
         VOLUME = 10;
         std::filesystem::current_path(saved);
         std::filesystem::remove_all(dir);
@@ -47,7 +45,7 @@ struct DiskAudio {
 };
 
 // Polls until `done` holds; false after a generous while.
-bool wait_for(const std::function<bool()>& done) {
+bool wait_for(auto done) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     for (; !done(); std::this_thread::sleep_for(std::chrono::milliseconds(5)))
         if (std::chrono::steady_clock::now() > deadline) return false;
