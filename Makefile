@@ -1,6 +1,7 @@
 # Two commands do everything on a fresh Debian 12 machine: `make run` and `make test`.
 
-PACKAGES := g++ cmake make pkg-config libsdl2-dev libgtest-dev xvfb libx11-dev libxtst-dev
+PACKAGES := g++ cmake make pkg-config libsdl2-dev
+TEST_PACKAGES := libgtest-dev xvfb libx11-dev libxtst-dev
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
@@ -41,6 +42,7 @@ build-release: deps
 	cmake --build --preset release -j $(JOBS)
 
 build-test: deps
+	$(call install_missing,$(TEST_PACKAGES))
 	cmake --preset test >/dev/null
 	cmake --build --preset test -j $(JOBS)
 	ln -sf build/test/compile_commands.json compile_commands.json
