@@ -10,7 +10,6 @@
 uint32_t SCORE = 0;
 
 namespace {
-constexpr uint64_t HIT_PAUSE = 200; // ms an enemy stands still after a hit
 constexpr uint32_t KILL_SCORE = 100;
 
 // One enemy's turn; false once it has exploded and must leave the army.
@@ -19,7 +18,7 @@ bool update_ship(Ship& ship) {
     scan(ship);
     print_ship(ship);
     // A hit ship neither moves nor fires, nor is it removed, until its flash is over.
-    if (TIME.now < ship.last_hit + HIT_PAUSE) return true;
+    if (TIME.now < ship.last_hit + HIT_TIME) return true;
     if (ship.integrity <= 0) {
         play_effect(FX_EXPLOSION);
         SCORE += KILL_SCORE;

@@ -7,10 +7,6 @@
 #include "shell/clock.h"
 #include "sound/sound.h"
 
-namespace {
-constexpr uint64_t HIT_PAUSE = 200; // ms a shot comet stands still before the pickup
-} // namespace
-
 void spawn_comet(Ship& comet, int32_t x, int32_t y) {
     // Facing, timers and sights carry over from the comet's previous life.
     comet.x = x;
@@ -31,7 +27,7 @@ void update_comet(Ship& comet, Ship& player) {
     print_ship(comet);
     collect(comet);
     // A touch leaves last_hit alone, so only a shot comet waits here.
-    if (TIME.now < comet.last_hit + HIT_PAUSE) return;
+    if (TIME.now < comet.last_hit + HIT_TIME) return;
     if (comet.integrity == 0) {
         play_effect(FX_PICKUP);
         comet.integrity = -1;

@@ -3,12 +3,6 @@
 
 #include "shell/shell.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <memory>
-
 std::array<int32_t, MAP_WIDTH * MAP_HEIGHT> MAP{};
 
 constexpr std::array<Space, 4> SPACES = {{
@@ -33,12 +27,6 @@ uint32_t code_of(int32_t cell) {
     uint32_t code = cell < 0 ? 0u - static_cast<uint32_t>(cell) : static_cast<uint32_t>(cell);
     return code < SPACES.size() ? code : uint32_t{SPACE_WALL};
 }
-
-struct FileCloser {
-    void operator()(std::FILE* file) const {
-        std::fclose(file);
-    }
-};
 } // namespace
 
 int32_t cell_at(int32_t x, int32_t y) {
@@ -56,17 +44,11 @@ void mark_cell(int32_t x, int32_t y) {
 }
 
 void load_map(const char* path) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
-    if (!file) {
-        asset_failure(path, std::strerror(errno));
-        CHANGE_STATE = 1;
-        return;
-    }
-    std::array<unsigned char, MAP_WIDTH * MAP_HEIGHT> bytes{};
-    // A short file leaves the rest zero, a long one is cut; a read error counts as the end.
-    size_t got = std::fread(bytes.data(), 1, bytes.size(), file.get());
+    const auto bytes = read_asset(path, MAP.size());
+    if (!bytes) return;
+    // A short file leaves the rest zero, a long one is cut.
     for (size_t i = 0; i < MAP.size(); i++) {
-        int32_t code = i < got ? bytes[i] : 0;
+        int32_t code = i < bytes->size() ? (*bytes)[i] : 0;
         MAP[i] = code <= SPACE_ENEMY ? code : int32_t{SPACE_WALL};
     }
 }

@@ -40,7 +40,6 @@ constexpr bool armed_kinds_have_beams() {
     return true;
 }
 
-constexpr uint64_t HIT_FLASH = 200; // ms
 constexpr uint8_t FLASH_GLYPH = 155;
 constexpr uint8_t BACKING_GLYPH = 1;
 constexpr uint8_t CANNON_OFFSET = 4; // from the body glyph to the player's cannon overlay
@@ -53,7 +52,7 @@ static_assert(armed_kinds_have_beams());
 void print_ship(const Ship& ship) {
     auto body = static_cast<uint8_t>(ship.glyph + ship.dir);
     Colour colour = *ship.colour;
-    if (TIME.now < ship.last_hit + HIT_FLASH) {
+    if (TIME.now < ship.last_hit + HIT_TIME) {
         body = FLASH_GLYPH;
         colour = YELLOW;
     }

@@ -39,4 +39,7 @@ static_assert(std::is_trivially_copyable_v<Ship>);
 
 extern const std::array<Ship, 6> SHIPS;
 
+// ms after a hit that a ship shows the flash, and an enemy or the comet stands still.
+constexpr uint64_t HIT_TIME = 200;
+
 void print_ship(const Ship& ship);

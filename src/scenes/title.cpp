@@ -9,9 +9,6 @@
 #include "sound/sound.h"
 
 #include <SDL.h>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <string>
 
 std::array<std::array<char, TITLE_ROW_BYTES>, TITLE_ROWS> TITLE_DATA = {};
@@ -26,15 +23,9 @@ Sound MUSIC;
 } // namespace
 
 void load_title_data(const char* path) {
-    FILE* file = std::fopen(path, "rb");
-    if (!file) {
-        asset_failure(path, std::strerror(errno));
-        CHANGE_STATE = 1;
-        return;
-    }
-    std::string text(TITLE_READ_LIMIT, '\0');
-    text.resize(std::fread(text.data(), 1, text.size(), file));
-    std::fclose(file);
+    const auto bytes = read_asset(path, TITLE_READ_LIMIT);
+    if (!bytes) return;
+    const std::string text(bytes->begin(), bytes->end());
 
     // Text mode as every platform should read it: a CR LF pair is one line feed.
     std::string lines;

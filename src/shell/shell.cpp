@@ -6,8 +6,10 @@
 #include "sound/mixer.h"
 
 #include <SDL.h>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 Scene STATE = nullptr;
 uint8_t CHANGE_STATE = 0;
@@ -20,6 +22,19 @@ void asset_failure(const char* path, const char* reason) {
     std::fprintf(stderr, "queltivar: cannot load %s: %s\n", path, reason);
     EXIT_STATUS = 1;
     STATE = nullptr;
+}
+
+std::optional<std::vector<uint8_t>> read_asset(const char* path, size_t limit) {
+    FILE* file = std::fopen(path, "rb");
+    if (!file) {
+        asset_failure(path, std::strerror(errno));
+        CHANGE_STATE = 1;
+        return std::nullopt;
+    }
+    std::vector<uint8_t> bytes(limit);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+    std::fclose(file);
+    return bytes;
 }
 
 namespace {

@@ -1,7 +1,10 @@
 // The program's spine: start-up, the scene loop and its contract, shutdown.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 struct SDL_Window;
 struct SDL_Renderer;
@@ -28,6 +31,10 @@ constexpr int32_t WINDOW_HEIGHT = 648;
 // file and the reason, exit status 1, and no further scene (STATE null). Loaders that run
 // inside a scene also raise CHANGE_STATE themselves, as the scene contract asks.
 void asset_failure(const char* path, const char* reason);
+
+// At most `limit` bytes of a file, raw; reported as above, with CHANGE_STATE raised, and empty
+// when the file cannot be opened. A read error counts as the end of the file.
+std::optional<std::vector<uint8_t>> read_asset(const char* path, size_t limit);
 
 // SDL, the audio device, the window and the renderer; false, reported, when one fails.
 bool start_up();

@@ -8,12 +8,8 @@
 #include "waves/spawn_field.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
-#include <memory>
 
 namespace {
 constexpr uint8_t LEFT_BUTTON = 1;
@@ -23,12 +19,6 @@ constexpr uint32_t BONUS_SCORE = 500;
 // Where the player's quarter of the screen changes: the right half and the lower half.
 constexpr int32_t RIGHT_HALF_X = 33;
 constexpr int32_t LOWER_HALF_Y = 19;
-
-struct FileCloser {
-    void operator()(std::FILE* file) const {
-        std::fclose(file);
-    }
-};
 
 uint64_t read_le(const std::vector<uint8_t>& bytes, size_t at, size_t size) {
     uint64_t value = 0;
@@ -73,16 +63,10 @@ Spawner parse_spawner(const std::vector<uint8_t>& bytes) {
 }
 
 std::optional<Spawner> load_spawner(const char* path) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
-    if (!file) {
-        asset_failure(path, std::strerror(errno));
-        CHANGE_STATE = 1;
-        return std::nullopt;
-    }
     // Only the commands a 16-bit count can hold are ever read.
-    std::vector<uint8_t> bytes(SCRIPT_HEADER_BYTES + size_t{COMMAND_BYTES} * MAX_COMMANDS);
-    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.get()));
-    return parse_spawner(bytes);
+    const auto bytes = read_asset(path, SCRIPT_HEADER_BYTES + size_t{COMMAND_BYTES} * MAX_COMMANDS);
+    if (!bytes) return std::nullopt;
+    return parse_spawner(*bytes);
 }
 
 bool start_spawner(Spawner& spawner) {
