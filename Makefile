@@ -3,6 +3,7 @@
 PACKAGES := g++ cmake make pkg-config libsdl2-dev
 TEST_PACKAGES := libgtest-dev xvfb libx11-dev libxtst-dev
 FUZZ_PACKAGES := clang libclang-rt-14-dev
+BENCH_PACKAGES := libbenchmark-dev xvfb
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
 # Installs what is missing: with apt-get as root, through sudo otherwise; when neither can,
@@ -26,7 +27,7 @@ define install_missing
 	fi
 endef
 
-.PHONY: run test deps build-release build-test assets fuzz bot soak clean
+.PHONY: run test deps build-release build-test assets bench fuzz bot soak clean
 
 run: build-release
 	./build/release/queltivar
@@ -53,6 +54,13 @@ assets: build-release
 	./build/release/assets/tools/make_map assets/source/map.txt assets/map.dat
 	./build/release/assets/tools/make_spawner assets/source/spawner.txt assets/spawner.dat
 	./build/release/assets/tools/make_music assets/source/music.txt assets/title.wav
+
+# Google Benchmark on a release build: the figures in the README, each beside its reference.
+bench: deps
+	$(call install_missing,$(BENCH_PACKAGES))
+	cmake --preset bench >/dev/null
+	cmake --build --preset bench -j $(JOBS)
+	bash bench/run.sh $(BENCH_ARGS)
 
 # Each fuzz target for a bounded time (FUZZ_SECONDS each), with clang's libFuzzer.
 FUZZ_SECONDS ?= 60

@@ -1,6 +1,7 @@
 // The glyph font, the named colours and the drawing of glyphs, strings and the veil.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -21,6 +22,10 @@ constexpr Colour CYAN = {0, 255, 255, 255};
 constexpr Colour BLUE = {0, 50, 255, 255};
 constexpr Colour DARK_GRAY = {65, 65, 65, 255};
 
+// Every colour the game draws glyphs in: the colours a font sheet is tinted in once.
+constexpr std::array<Colour, 10> PALETTE = {BLACK, WHITE, YELLOW, GRAY, PINK,
+                                            RED,   GREEN, CYAN,   BLUE, DARK_GRAY};
+
 constexpr int32_t CELL = 18; // pixels a side of a grid cell and of a glyph
 constexpr int32_t COLUMNS = 64;
 constexpr int32_t ROWS = 36;
@@ -29,15 +34,24 @@ struct TextureDeleter {
     void operator()(SDL_Texture* texture) const;
 };
 
+using Texture = std::unique_ptr<SDL_Texture, TextureDeleter>;
+
 struct Font {
-    std::unique_ptr<SDL_Texture, TextureDeleter> texture;
-    int32_t width; // of the sheet, in pixels
+    Texture texture; // the sheet as loaded, tinted at each draw by colour modulation
+    int32_t width;   // of the sheet, in pixels
+    // The sheet tinted once in each PALETTE colour, where modulation is the slow path (the
+    // software renderer); all null where it is not, or where tinting could change a pixel.
+    std::array<Texture, PALETTE.size()> tinted;
 };
 
 // Null until start-up has loaded the sheet, and when it could not be loaded.
 extern std::unique_ptr<Font> FONT;
 
-std::unique_ptr<Font> load_bmp_font(const char* path);
+// PER_DRAW always modulates, the plain way: kept so that tests and benchmarks can hold the
+// fast way to the same pixels.
+enum class Tint : uint8_t { PER_DRAW, PER_COLOUR_WHEN_FASTER };
+
+std::unique_ptr<Font> load_bmp_font(const char* path, Tint tint = Tint::PER_COLOUR_WHEN_FASTER);
 
 void print_char(uint8_t glyph, int32_t row, int32_t col, const Colour& colour);
 void print_msg(const char* text, int32_t row, int32_t col, const Colour& colour);

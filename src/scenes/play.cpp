@@ -56,14 +56,7 @@ void start_play(const char* map_path, const char* spawner_path) {
     GAME.spawner = load_spawner(spawner_path);
 }
 
-void play_frame() {
-    if (!GAME.spawner) return; // a failed start runs no frame
-    Spawner& spawner = *GAME.spawner;
-    SDL_RenderClear(RENDERER);
-    update_clock();
-    read_input();
-    print_console(spawner, GAME.player, GAME.comet, GAME.army);
-    print_map();
+void update_play(Spawner& spawner) {
     update_spawner(spawner, GAME.player, GAME.army, GAME.comet);
     update_player(GAME.player);
     update_enemy(GAME.army);
@@ -72,6 +65,17 @@ void play_frame() {
     laser(GAME.army);
     for (uint8_t field = 0; field < FIELD_COUNT; field++)
         update_spawn_field(field, spawner, GAME.army, GAME.comet);
+}
+
+void play_frame() {
+    if (!GAME.spawner) return; // a failed start runs no frame
+    Spawner& spawner = *GAME.spawner;
+    SDL_RenderClear(RENDERER);
+    update_clock();
+    read_input();
+    print_console(spawner, GAME.player, GAME.comet, GAME.army);
+    print_map();
+    update_play(spawner);
     SDL_RenderPresent(RENDERER);
 
     // Each check runs whatever the one before did: a defeat can be followed by a victory.

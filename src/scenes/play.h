@@ -25,6 +25,8 @@ constexpr const char* SPAWNER_PATH = "assets/spawner.dat";
 void play();
 void start_play(const char* map_path = MAP_PATH, const char* spawner_path = SPAWNER_PATH);
 void play_frame();
+// The updates of one play frame, in order; each draws as it goes, and nothing without a font.
+void update_play(Spawner& spawner);
 void end_play();
 
 // The C library already owns the name `pause`.

@@ -1,0 +1,20 @@
+// The drivers behind each benchmark's start-up.
+#include "bench.h"
+
+#include <cstdlib>
+
+bool choose_display(Display display, benchmark::State& state) {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    if (display == Display::SOFTWARE) {
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        setenv("SDL_RENDER_DRIVER", "software", 1);
+        return true;
+    }
+    unsetenv("SDL_RENDER_DRIVER");
+    unsetenv("SDL_VIDEODRIVER");
+    if (std::getenv("DISPLAY") == nullptr) {
+        state.SkipWithError("no display (make bench runs one)");
+        return false;
+    }
+    return true;
+}
