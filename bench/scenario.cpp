@@ -61,7 +61,7 @@ Snapshot take_snapshot() {
 
 void restore(const Snapshot& snapshot) {
     GAME = snapshot.game;
-    MAP = snapshot.map;
+    set_map(snapshot.map);
     SPAWN_FIELDS = snapshot.fields;
     TIME = snapshot.time;
     SCORE = snapshot.score;

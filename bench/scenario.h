@@ -12,7 +12,7 @@
 
 struct Snapshot {
     Game game;
-    std::array<int32_t, MAP_WIDTH * MAP_HEIGHT> map;
+    Grid map;
     std::array<SpawnField, FIELD_COUNT> fields;
     Clock time;
     uint32_t score;

@@ -17,10 +17,26 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <random>
 
 namespace {
-int32_t& cell(int32_t x, int32_t y) {
-    return MAP[y * MAP_WIDTH + x];
+// A grid cell, written through set_cell like the game's own writes.
+struct CellRef {
+    int32_t x, y;
+    const CellRef& operator=(int32_t code) const {
+        set_cell(x, y, code);
+        return *this;
+    }
+    const CellRef& operator=(const CellRef& other) const {
+        return *this = static_cast<int32_t>(other);
+    }
+    operator int32_t() const {
+        return cell_at(x, y);
+    }
+};
+
+CellRef cell(int32_t x, int32_t y) {
+    return {x, y};
 }
 
 Ship place(uint32_t kind, int32_t x, int32_t y, uint32_t dir = 0) {
@@ -56,7 +72,7 @@ struct Battlefield : testing::Test {
     Ship player = SHIPS[PLAYER], comet = SHIPS[COMET];
     Army army;
     Battlefield() {
-        MAP.fill(SPACE_EMPTY); // an open grid: its edge reads as wall
+        set_map({}); // an open grid: its edge reads as wall
         TIME.now = 1000;
         SCORE = 0;
     }
@@ -97,6 +113,40 @@ TEST_F(Battlefield, ShipsSeeWhatTheirLinesMeetAndAimAtTheNearestTargetLeftAheadR
     }
 }
 
+TEST(Sensing, EveryLookFindsWhatACellByCellWalkFindsOnAGridAfterAnyWrites) {
+    std::mt19937 random(7);
+    Grid cells{};
+    for (int32_t& code : cells)
+        code = random() % 6 == 0 ? static_cast<int32_t>(random() % 7) - 3 : 0;
+    set_map(cells);
+    for (int32_t i = 0; i < 500; i++) {
+        const auto x = static_cast<int32_t>(random() % MAP_WIDTH),
+                   y = static_cast<int32_t>(random() % MAP_HEIGHT);
+        if (i % 3 == 0)
+            mark_cell(x, y);
+        else
+            set_cell(x, y, i % 3 == 1 ? SPACE_EMPTY : SPACE_ENEMY);
+    }
+    for (int32_t y = 0; y < MAP_HEIGHT; y++) {
+        for (int32_t x = 0; x < MAP_WIDTH; x++) {
+            Ship ship;
+            std::tie(ship.x, ship.y) = std::pair(x, y);
+            for (uint32_t dir = 0; dir < 4; dir++) {
+                const Vector& step = VECTORS[dir];
+                int32_t far = 1;
+                while (cell_at(x + far * step.dx, y + far * step.dy) == SPACE_EMPTY) far++;
+                const Sight sight = look(ship, dir);
+                ASSERT_EQ(std::pair(sight.space, sight.distance),
+                          std::pair(static_cast<uint32_t>(
+                                        std::abs(cell_at(x + far * step.dx, y + far * step.dy))),
+                                    far))
+                    << x << "," << y << " looking " << dir;
+            }
+        }
+    }
+    set_map({});
+}
+
 TEST_F(Battlefield, ThePlayerStepsDiagonallyPastCornersIntoNothingAndFiresOncePerPress) {
     cell(32, 17) = cell(33, 18) = SPACE_WALL; // a corner to slip past
     play(100, {KEY_UP, KEY_RIGHT});
@@ -134,7 +184,7 @@ TEST_F(Battlefield, ShipsBesideThePlayerRamItForOnePointTurnAwayAndGoAtTheirNext
     play(180);
     EXPECT_EQ(player.integrity, 4) << "three marks, one point";
     EXPECT_EQ(pose(army[0]), std::tuple(12, 21, 1u, 1)) << "the survivor stepped twice";
-    EXPECT_EQ(std::tuple(army.size(), SCORE, cell(10, 11)), std::tuple(1u, 200u, 0));
+    EXPECT_EQ(std::tuple(army.size(), SCORE, cell_at(10, 11)), std::tuple(1u, 200u, 0));
 }
 
 TEST_F(Battlefield, AGunnerFiresAtTheFourthStepInSightThenEveryThirdAndLosingSightRestarts) {
@@ -167,7 +217,7 @@ TEST_F(Battlefield, ACometIsTakenByATouchAtOnceOrAShot200MsLaterAndTurnsFromTheP
         player = place(PLAYER, 20 + side.dx, 20 + side.dy);
         spawn_comet(comet, 20, 20);
         play(0);
-        EXPECT_EQ(std::pair(comet.integrity, cell(20, 20)), std::pair(-1, 0)) << "taken at once";
+        EXPECT_EQ(std::pair(comet.integrity, cell_at(20, 20)), std::pair(-1, 0)) << "taken at once";
         cell(player.x, player.y) = SPACE_EMPTY;
     }
     player = place(PLAYER, 20, 25);
@@ -204,7 +254,9 @@ TEST_F(Battlefield, AShipHidesWhatIsBeneathAndShowsItsFacingTheCannonAndTheHitFl
 
 TEST_F(Battlefield, MapFilesFillTheGridEvenBrokenOnesWhereNothingLeavesItAndOnlyWallsAreDrawn) {
     load_bytes(std::string(322, '\0') + "\x01\x02\x03\xff"); // cells 2 to 5 of row 5, no more
-    EXPECT_EQ(std::vector<int32_t>(&cell(2, 5), &cell(6, 5)), (std::vector<int32_t>{1, 2, 3, 1}));
+    EXPECT_EQ(
+        std::vector<int32_t>(MAP.begin() + 5 * MAP_WIDTH + 2, MAP.begin() + 5 * MAP_WIDTH + 6),
+        (std::vector<int32_t>{1, 2, 3, 1}));
     cell(20, 20) = -SPACE_WALL;
     print_map();
     EXPECT_EQ(read_frame().text(5, 2, 4) + read_frame().text(20, 20, 1), "\x02  \x02\x02");

@@ -3,7 +3,17 @@
 
 #include "shell/shell.h"
 
-std::array<int32_t, MAP_WIDTH * MAP_HEIGHT> MAP{};
+#include <bit>
+
+namespace {
+Grid CELLS{};
+// Bit x of OCCUPIED_ROWS[y], and bit y of OCCUPIED_COLUMNS[x], is set while cell (x, y) is not
+// empty: every ship looks four ways every frame, and a look is then a bit search, not a walk.
+std::array<uint64_t, MAP_HEIGHT> OCCUPIED_ROWS{};
+std::array<uint64_t, MAP_WIDTH> OCCUPIED_COLUMNS{};
+} // namespace
+
+const Grid& MAP = CELLS;
 
 constexpr std::array<Space, 4> SPACES = {{
     {.colour = &WHITE, .glyph = 0, .hidden = 0},  // SPACE_EMPTY
@@ -22,6 +32,29 @@ size_t index_of(int32_t x, int32_t y) {
     return static_cast<size_t>(y) * MAP_WIDTH + static_cast<size_t>(x);
 }
 
+void write_cell(int32_t x, int32_t y, int32_t code) {
+    CELLS[index_of(x, y)] = code;
+    const uint64_t column_bit = uint64_t{1} << x, row_bit = uint64_t{1} << y;
+    if (code != SPACE_EMPTY) {
+        OCCUPIED_ROWS[y] |= column_bit;
+        OCCUPIED_COLUMNS[x] |= row_bit;
+    } else {
+        OCCUPIED_ROWS[y] &= ~column_bit;
+        OCCUPIED_COLUMNS[x] &= ~row_bit;
+    }
+}
+
+// Steps from bit `at` of `line` to the nearest set bit above it (or, `back`, below it); past
+// the line's `length` bits, its edge.
+int32_t steps_along(uint64_t line, int32_t at, int32_t length, bool back) {
+    if (back) {
+        const uint64_t behind = line & ((uint64_t{1} << at) - 1);
+        return behind ? at - (63 - std::countl_zero(behind)) : at + 1;
+    }
+    const uint64_t ahead = (line >> at) >> 1;
+    return ahead ? std::countr_zero(ahead) + 1 : length - at;
+}
+
 // The code a cell shows, pending hit or not; anything beyond the table reads as a wall.
 uint32_t code_of(int32_t cell) {
     uint32_t code = cell < 0 ? 0u - static_cast<uint32_t>(cell) : static_cast<uint32_t>(cell);
@@ -30,27 +63,41 @@ uint32_t code_of(int32_t cell) {
 } // namespace
 
 int32_t cell_at(int32_t x, int32_t y) {
-    return inside(x, y) ? MAP[index_of(x, y)] : SPACE_WALL;
+    return inside(x, y) ? CELLS[index_of(x, y)] : SPACE_WALL;
 }
 
 void set_cell(int32_t x, int32_t y, int32_t code) {
-    if (inside(x, y)) MAP[index_of(x, y)] = code;
+    if (inside(x, y)) write_cell(x, y, code);
+}
+
+int32_t steps_to_occupied(int32_t x, int32_t y, uint32_t dir) {
+    switch (dir % 4) {
+    case 0: return steps_along(OCCUPIED_COLUMNS[x], y, MAP_HEIGHT, true);
+    case 1: return steps_along(OCCUPIED_ROWS[y], x, MAP_WIDTH, false);
+    case 2: return steps_along(OCCUPIED_COLUMNS[x], y, MAP_HEIGHT, false);
+    default: return steps_along(OCCUPIED_ROWS[y], x, MAP_WIDTH, true);
+    }
+}
+
+void set_map(const Grid& cells) {
+    for (int32_t y = 0; y < MAP_HEIGHT; y++)
+        for (int32_t x = 0; x < MAP_WIDTH; x++) write_cell(x, y, cells[index_of(x, y)]);
 }
 
 void mark_cell(int32_t x, int32_t y) {
     if (!inside(x, y)) return;
-    int32_t& cell = MAP[index_of(x, y)];
-    if (cell > 0) cell = -cell;
+    const int32_t cell = CELLS[index_of(x, y)];
+    if (cell > 0) write_cell(x, y, -cell);
 }
 
 void load_map(const char* path) {
     const auto bytes = read_asset(path, MAP.size());
     if (!bytes) return;
     // A short file leaves the rest zero, a long one is cut.
-    for (size_t i = 0; i < MAP.size(); i++) {
-        int32_t code = i < bytes->size() ? (*bytes)[i] : 0;
-        MAP[i] = code <= SPACE_ENEMY ? code : int32_t{SPACE_WALL};
-    }
+    Grid cells{};
+    for (size_t i = 0; i < bytes->size(); i++)
+        cells[i] = (*bytes)[i] <= SPACE_ENEMY ? (*bytes)[i] : int32_t{SPACE_WALL};
+    set_map(cells);
 }
 
 void print_map() {

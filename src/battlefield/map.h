@@ -12,7 +12,12 @@ constexpr int32_t MAP_HEIGHT = 36;
 // A negative cell is a pending hit on the code of its absolute value.
 enum : int32_t { SPACE_EMPTY = 0, SPACE_WALL = 1, SPACE_PLAYER = 2, SPACE_ENEMY = 3 };
 
-extern std::array<int32_t, MAP_WIDTH * MAP_HEIGHT> MAP;
+using Grid = std::array<int32_t, MAP_WIDTH * MAP_HEIGHT>;
+static_assert(MAP_WIDTH <= 64 && MAP_HEIGHT <= 64, "a row and a column of the grid fit 64 bits");
+
+// Read by anyone; written only through the functions below, which keep the occupancy that
+// steps_to_occupied reads in step with it.
+extern const Grid& MAP;
 
 struct Vector {
     int32_t dx, dy;
@@ -36,5 +41,10 @@ void set_cell(int32_t x, int32_t y, int32_t code);
 // Writes minus the absolute value: a pending hit, once however often it is marked.
 void mark_cell(int32_t x, int32_t y);
 
+// Steps from (x, y), inside the grid, in direction `dir` to the first cell that is not empty;
+// the grid's edge counts as one step beyond its last cell.
+int32_t steps_to_occupied(int32_t x, int32_t y, uint32_t dir);
+// The whole grid at once.
+void set_map(const Grid& cells);
 void load_map(const char* path);
 void print_map();

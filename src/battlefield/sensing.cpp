@@ -19,14 +19,20 @@ uint32_t right_of(uint32_t dir) {
 
 Sight look(const Ship& ship, uint32_t dir) {
     const Vector& step = VECTORS[dir % 4];
-    Sight sight = {.space = SPACE_EMPTY, .distance = 0};
-    // Ends at the first occupied cell; the grid's edge reads as wall, so an open map ends too.
-    while (sight.space == SPACE_EMPTY) {
-        sight.distance++;
-        sight.space = static_cast<uint32_t>(std::abs(
-            cell_at(ship.x + sight.distance * step.dx, ship.y + sight.distance * step.dy)));
+    if (ship.x < 0 || ship.x >= MAP_WIDTH || ship.y < 0 || ship.y >= MAP_HEIGHT) {
+        // From outside the grid the line may still enter it: the walk with bounds checks.
+        Sight sight = {.space = SPACE_EMPTY, .distance = 0};
+        while (sight.space == SPACE_EMPTY) {
+            sight.distance++;
+            sight.space = static_cast<uint32_t>(std::abs(
+                cell_at(ship.x + sight.distance * step.dx, ship.y + sight.distance * step.dy)));
+        }
+        return sight;
     }
-    return sight;
+    const int32_t distance = steps_to_occupied(ship.x, ship.y, dir);
+    return {.space = static_cast<uint32_t>(
+                std::abs(cell_at(ship.x + distance * step.dx, ship.y + distance * step.dy))),
+            .distance = distance};
 }
 
 void scan(Ship& ship) {
