@@ -4,6 +4,7 @@
 #include "sound/sound.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <regex>
 
@@ -103,6 +104,14 @@ TEST_F(SoundTest, EffectsQueueTheirTonesRisingByThirteenFor180SamplesHoldingAndF
     // The explosion is fresh noise on every play, as long at any frequency.
     EXPECT_EQ(effect(FX_EXPLOSION).size(), noise(350, 5000).samples.size());
     EXPECT_NE(effect(FX_EXPLOSION), noise(350, 5000).samples);
+    // Seeded, the noise is the C library's rand(), draw for draw, under the rising envelope.
+    seed_noise(77);
+    const Samples seeded = noise(350, 0).samples;
+    std::srand(77);
+    for (int32_t i = 0; i < 180; i++)
+        ASSERT_EQ(seeded[i], static_cast<int16_t>(std::rand() % 32768 / 32767.0 * (13.0 * i))) << i;
+    seed_noise(77);
+    EXPECT_EQ(noise(350, 0).samples, seeded);
 }
 
 TEST_F(SoundTest, AWavInAnotherFormatLoadsAs44100HzMono16BitAndAMissingOneAsNothingWithAWarning) {

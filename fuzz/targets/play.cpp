@@ -7,6 +7,7 @@
 #include "shell/clock.h"
 #include "shell/shell.h"
 #include "sound/mixer.h"
+#include "sound/sound.h"
 #include "waves/spawn_field.h"
 
 #include <SDL.h>
@@ -81,7 +82,7 @@ int fuzz_play(const uint8_t* data, size_t size) {
     KEYS = {};
     MOUSE = {};
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
-    std::srand(1);
+    seed_noise(1);
     STATE = play;
     CHANGE_STATE = 0;
 

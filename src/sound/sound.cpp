@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 constexpr std::array<SoundEffect, 6> SOUND_EFFECTS = {{
     {.generator = square, .duration = 70, .frequency = 450},   // FX_LASER
@@ -39,6 +38,42 @@ uint32_t period(uint16_t frequency) {
 int16_t sample_at(const uint8_t* bytes) {
     return static_cast<int16_t>(static_cast<uint16_t>(bytes[0] | bytes[1] << 8));
 }
+
+// The C library's rand(), draw for draw, without the lock it takes on every call: an additive
+// lagged Fibonacci generator, x[i] = x[i-3] + x[i-31], seeded by the minimal standard generator.
+struct NoiseSource {
+    std::array<uint32_t, 31> words{};
+    uint32_t front = 3, rear = 0;
+
+    void seed(uint32_t seed) {
+        int32_t word = seed == 0 ? 1 : static_cast<int32_t>(seed);
+        words[0] = static_cast<uint32_t>(word);
+        for (size_t i = 1; i < words.size(); i++) {
+            // 16807 * word mod (2^31 - 1), without overflow
+            const int32_t high = word / 127773, low = word % 127773;
+            word = 16807 * low - 2836 * high;
+            if (word < 0) word += 2147483647;
+            words[i] = static_cast<uint32_t>(word);
+        }
+        front = 3;
+        rear = 0;
+        for (int32_t i = 0; i < 310; i++) draw();
+    }
+
+    int32_t draw() {
+        words[front] += words[rear];
+        const auto value = static_cast<int32_t>(words[front] >> 1);
+        front = front == words.size() - 1 ? 0 : front + 1;
+        rear = rear == words.size() - 1 ? 0 : rear + 1;
+        return value;
+    }
+};
+
+NoiseSource NOISE = [] {
+    NoiseSource source;
+    source.seed(1); // as rand() before any srand()
+    return source;
+}();
 
 Sound warn_unloadable(const char* path, const char* reason) {
     std::fprintf(stderr, "queltivar: warning: cannot load %s: %s\n", path, reason);
@@ -109,8 +144,8 @@ Sound noise(uint32_t duration, uint16_t /*frequency*/) {
     const double decay = n > ENVELOPE_SAMPLES ? 2500.0 / (n - ENVELOPE_SAMPLES) : 0.0;
     double amplitude = 0.0;
     for (uint32_t i = 0; i < n; ++i) {
-        // glibc's rand() reaches 2^31 - 1; the envelope needs draws of at most 32767.
-        const int32_t draw = std::rand() % 32768;
+        // Draws reach 2^31 - 1; the envelope needs draws of at most 32767.
+        const int32_t draw = NOISE.draw() % 32768;
         sound.samples[i] = static_cast<int16_t>(draw / 32767.0 * amplitude);
         if (i < ENVELOPE_SAMPLES)
             amplitude += ENVELOPE_STEP;
@@ -120,9 +155,18 @@ Sound noise(uint32_t duration, uint16_t /*frequency*/) {
     return sound;
 }
 
+void seed_noise(uint32_t seed) {
+    NOISE.seed(seed);
+}
+
 void play_effect(uint8_t effect) {
     const SoundEffect& entry = SOUND_EFFECTS[effect];
-    queue_sound(entry.generator(entry.duration, entry.frequency));
+    // Noise is drawn afresh for every play; a tone is the same samples every time, made once.
+    if (entry.generator == noise) return queue_sound(noise(entry.duration, entry.frequency));
+    static std::array<Sound, SOUND_EFFECTS.size()> tones;
+    Sound& tone = tones[effect];
+    if (tone.samples.empty()) tone = entry.generator(entry.duration, entry.frequency);
+    queue_sound(tone);
 }
 
 Sound load_wav(const char* path) {

@@ -36,6 +36,8 @@ Sound noise(uint32_t duration, uint16_t frequency);
 extern const std::array<SoundEffect, 6> SOUND_EFFECTS;
 
 void play_effect(uint8_t effect);
+// Starts the noise of explosions over from `seed`; the same seed, the same noise.
+void seed_noise(uint32_t seed);
 
 // The decoded file as 44100 Hz mono signed 16-bit; an empty Sound, with a warning, when the
 // file cannot be read.

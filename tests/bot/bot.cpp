@@ -8,6 +8,7 @@
 #include "shell/clock.h"
 #include "shell/shell.h"
 #include "sound/mixer.h"
+#include "sound/sound.h"
 #include "waves/spawn_field.h"
 
 #include <SDL.h>
@@ -178,7 +179,7 @@ std::string check(const Before& before, uint32_t& kills) {
 
 Outcome play_game(uint32_t seed, uint64_t max_ms, const std::string& assets, bool wild) {
     RNG.seed(seed);
-    std::srand(seed);
+    seed_noise(seed);
     Outcome out;
     Point (*const saved_pointer)() = POINTER_SOURCE;
     POINTER_SOURCE = answer_screens;
