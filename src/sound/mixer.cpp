@@ -7,6 +7,11 @@
 #include <SDL.h>
 #include <algorithm>
 #include <bit>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 Mixer MIXER;
 
@@ -41,6 +46,37 @@ int16_t saturate(int32_t value) {
     return static_cast<int16_t>(std::clamp<int32_t>(value, INT16_MIN, INT16_MAX));
 }
 
+// Calls `run(slots, offset, length)` for the `n` ring slots from `start` as at most two
+// contiguous runs, `offset` counting from the first slot: plain loops the compiler vectorises.
+template <class Run>
+void for_runs(uint32_t start, uint32_t n, Run run) {
+    if (n == 0) return;
+    const uint32_t first = std::min<uint32_t>(n, static_cast<uint32_t>(MIXER.ring.size()) - start);
+    run(MIXER.ring.data() + start, size_t{0}, size_t{first});
+    if (first < n) run(MIXER.ring.data(), size_t{first}, size_t{n - first});
+}
+
+// Sums `from` into `slots`, saturating: eight samples an instruction where SSE2 is there.
+void mix_into(int16_t* slots, const int16_t* from, size_t length) {
+    size_t i = 0;
+#ifdef __SSE2__
+    for (; i + 8 <= length; i += 8) {
+        const __m128i queued = _mm_loadu_si128(reinterpret_cast<const __m128i*>(slots + i));
+        const __m128i added = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(slots + i), _mm_adds_epi16(queued, added));
+    }
+#endif
+    for (; i < length; ++i) slots[i] = saturate(int32_t{slots[i]} + from[i]);
+}
+
+// One output sample as signed 16-bit little-endian bytes.
+void put_sample(uint8_t* bytes, int16_t value) {
+    auto bits = static_cast<uint16_t>(value);
+    if constexpr (std::endian::native == std::endian::big)
+        bits = static_cast<uint16_t>(bits << 8 | bits >> 8);
+    std::memcpy(bytes, &bits, sizeof bits);
+}
+
 // The next ring for `samples` queued samples, sized before the lock is taken so that the audio
 // thread never waits on an allocation; empty when the present ring is large enough.
 std::vector<int16_t> spare_ring(uint32_t samples) {
@@ -69,32 +105,37 @@ void queue_sound(const Sound& sound) {
     if (!spare.empty()) grow_ring(spare);
     const uint32_t count = MIXER.count.load();
     const uint32_t mask = static_cast<uint32_t>(MIXER.ring.size()) - 1;
-    for (uint32_t i = 0; i < n; ++i) {
-        int16_t& slot = MIXER.ring[(MIXER.head + i) & mask];
-        // Slots past the queue hold samples already played.
-        slot = i < count ? saturate(int32_t{slot} + sound.samples[i]) : sound.samples[i];
-    }
+    const int16_t* source = sound.samples.data();
+    // Summed into what is queued; slots past the queue hold samples already played.
+    const uint32_t mixed = std::min(count, n);
+    for_runs(MIXER.head, mixed, [source](int16_t* slots, size_t offset, size_t length) {
+        mix_into(slots, source + offset, length);
+    });
+    for_runs((MIXER.head + mixed) & mask, n - mixed,
+             [source, mixed](int16_t* slots, size_t offset, size_t length) {
+                 std::copy_n(source + mixed + offset, length, slots);
+             });
     MIXER.count.store(std::max(count, n));
     unlock_mixer();
 }
 
 void send_audio(void* /*userdata*/, uint8_t* stream, int len) {
-    uint32_t count = MIXER.count.load();
-    const uint32_t mask = static_cast<uint32_t>(MIXER.ring.size()) - 1;
-    for (int position = 0; position + 1 < len; position += 2) {
-        int16_t value = AUDIO_SPEC.silence;
-        if (count > 0) {
-            const int16_t sample = MIXER.ring[MIXER.head];
-            MIXER.head = (MIXER.head + 1) & mask;
-            --count;
-            // Dividing first keeps 19 x 1638 inside 16 bits.
-            value = static_cast<int16_t>(sample / 20 * VOLUME.load(std::memory_order_relaxed));
-        }
-        const auto bits = static_cast<uint16_t>(value);
-        stream[position] = static_cast<uint8_t>(bits & 0xff);
-        stream[position + 1] = static_cast<uint8_t>(bits >> 8);
-    }
-    MIXER.count.store(count);
+    const uint32_t wanted = len > 0 ? static_cast<uint32_t>(len) / 2 : 0; // an odd byte is left
+    const uint32_t count = MIXER.count.load();
+    const uint32_t playing = std::min(count, wanted);
+    // Read once a callback: a change of volume is heard from the next buffer on.
+    const int32_t volume = VOLUME.load(std::memory_order_relaxed);
+    uint8_t* out = stream;
+    for_runs(MIXER.head, playing, [&out, volume](const int16_t* slots, size_t, size_t length) {
+        uint8_t* to = out; // a copy the stores cannot alias, so that the loop vectorises
+        // Dividing first keeps 19 x 1638 inside 16 bits.
+        for (size_t i = 0; i < length; ++i)
+            put_sample(to + 2 * i, static_cast<int16_t>(slots[i] / 20 * volume));
+        out = to + 2 * length;
+    });
+    for (size_t i = 0; i < wanted - playing; ++i) put_sample(out + 2 * i, AUDIO_SPEC.silence);
+    MIXER.head = (MIXER.head + playing) & (static_cast<uint32_t>(MIXER.ring.size()) - 1);
+    MIXER.count.store(count - playing);
 }
 
 void stop_sound() {
