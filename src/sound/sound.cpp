@@ -5,8 +5,10 @@
 
 #include <SDL.h>
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 constexpr std::array<SoundEffect, 6> SOUND_EFFECTS = {{
     {.generator = square, .duration = 70, .frequency = 450},   // FX_LASER
@@ -43,7 +45,9 @@ int16_t sample_at(const uint8_t* bytes) {
 // lagged Fibonacci generator, x[i] = x[i-3] + x[i-31], seeded by the minimal standard generator.
 struct NoiseSource {
     std::array<uint32_t, 31> words{};
-    uint32_t front = 3, rear = 0;
+    // Not uint32_t: a position of the words' own type could alias them, and would then be
+    // reloaded from memory after every draw.
+    size_t front = 3, rear = 0;
 
     void seed(uint32_t seed) {
         int32_t word = seed == 0 ? 1 : static_cast<int32_t>(seed);
@@ -74,6 +78,18 @@ NoiseSource NOISE = [] {
     source.seed(1); // as rand() before any srand()
     return source;
 }();
+
+// `length` bytes of signed 16-bit little-endian samples as a Sound.
+Sound decoded(const uint8_t* bytes, uint32_t length) {
+    Sound sound{.length = length, .samples = std::vector<int16_t>(length / 2)};
+    if (sound.samples.empty()) return sound;
+    if constexpr (std::endian::native == std::endian::little)
+        std::memcpy(sound.samples.data(), bytes, sound.samples.size() * sizeof(int16_t));
+    else
+        for (size_t i = 0; i < sound.samples.size(); ++i)
+            sound.samples[i] = sample_at(&bytes[2 * i]);
+    return sound;
+}
 
 Sound warn_unloadable(const char* path, const char* reason) {
     std::fprintf(stderr, "queltivar: warning: cannot load %s: %s\n", path, reason);
@@ -142,16 +158,27 @@ Sound noise(uint32_t duration, uint16_t /*frequency*/) {
     const uint32_t n = sample_count(duration);
     // Decays a little past zero, so the tail is quiet noise of the other sign.
     const double decay = n > ENVELOPE_SAMPLES ? 2500.0 / (n - ENVELOPE_SAMPLES) : 0.0;
+    // draw / 32767.0 for every draw, the very same doubles: a division per sample was most of
+    // the cost of an explosion, and a multiplication by the reciprocal rounds differently.
+    static const std::array<double, 32768> FRACTIONS = [] {
+        std::array<double, 32768> fractions{};
+        for (size_t draw = 0; draw < fractions.size(); draw++)
+            fractions[draw] = static_cast<double>(draw) / 32767.0;
+        return fractions;
+    }();
     double amplitude = 0.0;
+    NoiseSource source = NOISE; // a local copy, for registers instead of memory
+
     for (uint32_t i = 0; i < n; ++i) {
         // Draws reach 2^31 - 1; the envelope needs draws of at most 32767.
-        const int32_t draw = NOISE.draw() % 32768;
-        sound.samples[i] = static_cast<int16_t>(draw / 32767.0 * amplitude);
+        const int32_t draw = source.draw() % 32768;
+        sound.samples[i] = static_cast<int16_t>(FRACTIONS[draw] * amplitude);
         if (i < ENVELOPE_SAMPLES)
             amplitude += ENVELOPE_STEP;
         else
             amplitude -= decay;
     }
+    NOISE = source;
     return sound;
 }
 
@@ -191,18 +218,16 @@ Sound load_wav(const char* path) {
         SDL_FreeWAV(data);
         return warn_unloadable(path, "too long once converted");
     }
+    if (needed == 0) { // already the output format: no second copy of the file
+        Sound sound = decoded(data, bytes);
+        SDL_FreeWAV(data);
+        return sound;
+    }
     std::vector<uint8_t> work(work_bytes);
     std::copy_n(data, bytes, work.begin());
     SDL_FreeWAV(data);
-    uint32_t length = bytes;
-    if (needed > 0) {
-        cvt.buf = work.data();
-        cvt.len = static_cast<int>(bytes);
-        if (SDL_ConvertAudio(&cvt) != 0) return warn_unloadable(path, SDL_GetError());
-        length = static_cast<uint32_t>(cvt.len_cvt);
-    }
-
-    Sound sound{.length = length, .samples = std::vector<int16_t>(length / 2)};
-    for (size_t i = 0; i < sound.samples.size(); ++i) sound.samples[i] = sample_at(&work[2 * i]);
-    return sound;
+    cvt.buf = work.data();
+    cvt.len = static_cast<int>(bytes);
+    if (SDL_ConvertAudio(&cvt) != 0) return warn_unloadable(path, SDL_GetError());
+    return decoded(work.data(), static_cast<uint32_t>(cvt.len_cvt));
 }
