@@ -5,6 +5,7 @@
 
 #include <SDL.h>
 #include <array>
+#include <bitset>
 
 std::unique_ptr<Font> FONT;
 
@@ -45,10 +46,13 @@ bool alpha_is_two_level(const SDL_Surface* sheet) {
     return true;
 }
 
-// Each channel as modulation computes it: value * tint / 255, rounded down.
-Texture tinted_sheet(const SDL_Surface* sheet, const Colour& colour) {
+// The sheet in `colour`, each channel as modulation computes it: value * tint / 255, rounded
+// down. Kept twice: to blend, and to copy whole over a cell that the clear left black, where the
+// glyph's transparent surround is black too and so leaves the cell as blending would.
+void tint_sheet(Font& font, size_t index, const SDL_Surface* sheet) {
     SDL_Surface* copy = SDL_DuplicateSurface(const_cast<SDL_Surface*>(sheet));
-    if (!copy) return nullptr;
+    if (!copy) return;
+    const Colour& colour = PALETTE[index];
     const std::array<uint32_t, 4> tint = {colour.b, colour.g, colour.r, colour.a};
     for (int32_t y = 0; y < copy->h; y++) {
         auto* row =
@@ -60,27 +64,93 @@ Texture tinted_sheet(const SDL_Surface* sheet, const Colour& colour) {
             row[x] = pixel;
         }
     }
-    Texture texture(SDL_CreateTextureFromSurface(RENDERER, copy));
+    font.tinted[index].reset(SDL_CreateTextureFromSurface(RENDERER, copy));
+    font.opaque[index].reset(SDL_CreateTextureFromSurface(RENDERER, copy));
+    if (font.opaque[index]) SDL_SetTextureBlendMode(font.opaque[index].get(), SDL_BLENDMODE_NONE);
     SDL_FreeSurface(copy);
-    return texture;
 }
 
 void tint_font(Font& font, SDL_Surface* image) {
     SDL_Surface* sheet = SDL_ConvertSurfaceFormat(image, SDL_PIXELFORMAT_ARGB8888, 0);
     if (!sheet) return;
-    if (alpha_is_two_level(sheet)) {
-        for (size_t i = 0; i < PALETTE.size(); i++)
-            font.tinted[i] = tinted_sheet(sheet, PALETTE[i]);
-    }
+    if (alpha_is_two_level(sheet))
+        for (size_t i = 0; i < PALETTE.size(); i++) tint_sheet(font, i, sheet);
     SDL_FreeSurface(sheet);
 }
 
-// The sheet to copy `colour` from without modulation; null where the plain sheet must serve.
-SDL_Texture* sheet_for(const Colour& colour) {
+int32_t palette_index(const Colour& colour) {
     const uint32_t key = packed(colour);
     for (size_t i = 0; i < PALETTE_KEYS.size(); i++)
-        if (PALETTE_KEYS[i] == key) return FONT->tinted[i].get();
-    return nullptr;
+        if (PALETTE_KEYS[i] == key) return static_cast<int32_t>(i);
+    return -1;
+}
+
+// Where the renderer keeps its picture from one frame to the next (the software renderer,
+// unscaled) and the font is tinted, a clear only notes which cells were drawn (`stale`): a cell
+// drawn again is overwritten by its first glyph copied whole, and the others are blacked just
+// before the frame is shown. Most cells of a frame hold what they held in the last.
+struct Screen {
+    bool tracking = false;
+    const SDL_Renderer* renderer = nullptr;
+    std::bitset<ROWS * COLUMNS> drawn; // since the last clear
+    std::bitset<ROWS * COLUMNS> stale; // drawn before it, not since, and not yet blacked
+};
+
+Screen SCREEN;
+
+bool can_track() {
+    if (!FONT || !FONT->opaque[0] || !modulation_is_slow()) return false;
+    int32_t width = 0, height = 0;
+    SDL_GetRendererOutputSize(RENDERER, &width, &height);
+    // An alpha channel on the window would keep the transparent surround's alpha.
+    return width == COLUMNS * CELL && height == ROWS * CELL &&
+           !SDL_ISPIXELFORMAT_ALPHA(SDL_GetWindowPixelFormat(WINDOW));
+}
+
+void black_out(const SDL_Rect* rects, int32_t count) {
+    SDL_SetRenderDrawColor(RENDERER, 0, 0, 0, 255);
+    SDL_SetRenderDrawBlendMode(RENDERER, SDL_BLENDMODE_NONE);
+    SDL_RenderFillRects(RENDERER, rects, count);
+}
+
+// Black over the stale cells, a rectangle for each run of them in a row.
+void black_out_stale() {
+    std::array<SDL_Rect, ROWS * COLUMNS / 2> runs;
+    int32_t count = 0;
+    for (int32_t row = 0; row < ROWS && SCREEN.stale.any(); row++) {
+        for (int32_t col = 0; col < COLUMNS; col++) {
+            if (!SCREEN.stale[row * COLUMNS + col]) continue;
+            int32_t end = col;
+            while (end < COLUMNS && SCREEN.stale[row * COLUMNS + end]) end++;
+            runs[count++] = {col * CELL, row * CELL, (end - col) * CELL, CELL};
+            col = end;
+        }
+    }
+    if (count > 0) black_out(runs.data(), count);
+    SCREEN.stale.reset();
+}
+
+// The sheet a glyph in `colour` is copied from into the cell at (row, col): whole where the cell
+// is still black this frame, blended where the font is tinted, modulated otherwise.
+SDL_Texture* sheet_for(const Colour& colour, int32_t row, int32_t col) {
+    const int32_t index = palette_index(colour);
+    if (SCREEN.tracking && row >= 0 && row < ROWS && col >= 0 && col < COLUMNS) {
+        const int32_t cell = row * COLUMNS + col;
+        const bool first = !SCREEN.drawn[cell], stale = SCREEN.stale[cell];
+        SCREEN.drawn[cell] = true;
+        SCREEN.stale[cell] = false;
+        if (first && index >= 0) return FONT->opaque[index].get();
+        if (stale) {
+            // A glyph that blends needs the black it would have had.
+            const SDL_Rect rect = {col * CELL, row * CELL, CELL, CELL};
+            black_out(&rect, 1);
+        }
+    }
+    if (index >= 0 && FONT->tinted[index]) return FONT->tinted[index].get();
+    SDL_Texture* texture = FONT->texture.get();
+    SDL_SetTextureColorMod(texture, colour.r, colour.g, colour.b);
+    SDL_SetTextureAlphaMod(texture, colour.a);
+    return texture;
 }
 } // namespace
 
@@ -99,6 +169,7 @@ std::unique_ptr<Font> load_bmp_font(const char* path, Tint tint) {
     auto font = std::make_unique<Font>();
     font->width = image->w;
     font->texture.reset(SDL_CreateTextureFromSurface(RENDERER, image));
+    SCREEN.tracking = false; // a new font starts from a full clear
     if (tint == Tint::PER_COLOUR_WHEN_FASTER && modulation_is_slow()) tint_font(*font, image);
     SDL_FreeSurface(image);
     return font;
@@ -106,12 +177,7 @@ std::unique_ptr<Font> load_bmp_font(const char* path, Tint tint) {
 
 void print_char(uint8_t glyph, int32_t row, int32_t col, const Colour& colour) {
     if (glyph == 0 || !FONT) return; // no font: a simulation that draws nothing
-    SDL_Texture* texture = sheet_for(colour);
-    if (!texture) {
-        texture = FONT->texture.get();
-        SDL_SetTextureColorMod(texture, colour.r, colour.g, colour.b);
-        SDL_SetTextureAlphaMod(texture, colour.a);
-    }
+    SDL_Texture* texture = sheet_for(colour, row, col);
     int32_t offset = glyph * CELL;
     SDL_Rect source = {offset % FONT->width, offset / FONT->width * CELL, CELL, CELL};
     SDL_Rect target = {col * CELL, row * CELL, CELL, CELL};
@@ -123,7 +189,28 @@ void print_msg(const char* text, int32_t row, int32_t col, const Colour& colour)
         print_char(static_cast<uint8_t>(text[i]), row, col + i, colour);
 }
 
+void clear_screen() {
+    const bool was_tracking = SCREEN.tracking && SCREEN.renderer == RENDERER;
+    SCREEN.tracking = can_track();
+    SCREEN.renderer = RENDERER;
+    if (SCREEN.tracking && was_tracking) {
+        SCREEN.stale |= SCREEN.drawn;
+    } else {
+        SDL_RenderClear(RENDERER);
+        SCREEN.stale.reset();
+    }
+    SCREEN.drawn.reset();
+}
+
+void present_screen() {
+    black_out_stale();
+    SDL_RenderPresent(RENDERER);
+}
+
 void darken_screen() {
+    black_out_stale();
+    // Nothing under the veil is black any more.
+    SCREEN.drawn.set();
     SDL_SetRenderDrawColor(RENDERER, 0, 0, 0, 200);
     SDL_SetRenderDrawBlendMode(RENDERER, SDL_BLENDMODE_BLEND);
     SDL_RenderFillRect(RENDERER, nullptr);

@@ -42,6 +42,7 @@ struct Font {
     // The sheet tinted once in each PALETTE colour, where modulation is the slow path (the
     // software renderer); all null where it is not, or where tinting could change a pixel.
     std::array<Texture, PALETTE.size()> tinted;
+    std::array<Texture, PALETTE.size()> opaque; // the same, copied without blending
 };
 
 // Null until start-up has loaded the sheet, and when it could not be loaded.
@@ -55,4 +56,8 @@ std::unique_ptr<Font> load_bmp_font(const char* path, Tint tint = Tint::PER_COLO
 
 void print_char(uint8_t glyph, int32_t row, int32_t col, const Colour& colour);
 void print_msg(const char* text, int32_t row, int32_t col, const Colour& colour);
+// A frame begins with clear_screen and is shown by present_screen: between them the screen
+// is black wherever nothing has been drawn, whatever the last frame showed.
+void clear_screen();
+void present_screen();
 void darken_screen();

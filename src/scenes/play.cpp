@@ -35,7 +35,7 @@ void end_screen(const char* heading, int32_t heading_col, const char* line) {
     print_msg(heading, HEADING_ROW, heading_col, WHITE);
     print_msg(line, LINE_ROW, (COLUMNS - static_cast<int32_t>(std::strlen(line))) / 2, WHITE);
     print_msg("Click anywhere to continue", CONTINUE_ROW, CONTINUE_COL, WHITE);
-    SDL_RenderPresent(RENDERER);
+    present_screen();
     while (STATE && !MOUSE[SDL_BUTTON_LEFT]) read_input();
     while (STATE && MOUSE[SDL_BUTTON_LEFT]) read_input();
     // A quit asked for during the wait stands.
@@ -70,13 +70,13 @@ void update_play(Spawner& spawner) {
 void play_frame() {
     if (!GAME.spawner) return; // a failed start runs no frame
     Spawner& spawner = *GAME.spawner;
-    SDL_RenderClear(RENDERER);
+    clear_screen();
     update_clock();
     read_input();
     print_console(spawner, GAME.player, GAME.comet, GAME.army);
     print_map();
     update_play(spawner);
-    SDL_RenderPresent(RENDERER);
+    present_screen();
 
     // Each check runs whatever the one before did: a defeat can be followed by a victory.
     if (escape_down()) pause_game();
@@ -103,7 +103,7 @@ void pause_game() {
     darken_screen();
     // Column 18, one left of the centred 19.
     print_msg("Press ESC again to unpause", 17, 18, WHITE);
-    SDL_RenderPresent(RENDERER);
+    present_screen();
     // Begins on a press; ends on the release of the next press.
     while (STATE && escape_down()) read_input();
     while (STATE && !escape_down()) read_input();

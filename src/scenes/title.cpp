@@ -63,7 +63,7 @@ void start_title() {
 }
 
 void title_frame() {
-    SDL_RenderClear(RENDERER);
+    clear_screen();
     // The music starts again whenever the mixer runs dry, so it loops.
     if (mixer_empty()) queue_sound(MUSIC);
     read_input();
@@ -71,7 +71,7 @@ void title_frame() {
     print_msg("QUELTIVAR NOSPERIDA KU", 5, 21, WHITE);
     print_msg("PLAY", 18, 30, WHITE);
     volume_slider(30, 22);
-    SDL_RenderPresent(RENDERER);
+    present_screen();
     // Deliberately blind to STATE: a press on PLAY in the frame of a quit still starts a game.
     if (rect_clicked(PLAY_BUTTON)) {
         STATE = play;
