@@ -12,6 +12,10 @@
 uint64_t STAGE_TICKS = 0;
 
 namespace {
+// Game time runs on from game to game, and ships first move sooner the later they appear: every
+// staged game starts as the first game of a session does, its clock and fields fresh.
+const Clock SESSION_START = TIME;
+
 uint64_t stage_ticks() {
     return STAGE_TICKS;
 }
@@ -37,6 +41,8 @@ void step() {
 // A game on the shipped map and script, started by a click on its first frame.
 void start_campaign() {
     use_stage_clock();
+    TIME = SESSION_START;
+    SPAWN_FIELDS = SPAWN_FIELD_LAYOUT;
     start_play();
     KEYS = {};
     MOUSE = {};
