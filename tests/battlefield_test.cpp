@@ -131,15 +131,17 @@ TEST(Sensing, EveryLookFindsWhatACellByCellWalkFindsOnAGridAfterAnyWrites) {
         for (int32_t x = 0; x < MAP_WIDTH; x++) {
             Ship ship;
             std::tie(ship.x, ship.y) = std::pair(x, y);
+            scan(ship);
             for (uint32_t dir = 0; dir < 4; dir++) {
                 const Vector& step = VECTORS[dir];
                 int32_t far = 1;
                 while (cell_at(x + far * step.dx, y + far * step.dy) == SPACE_EMPTY) far++;
+                const auto met =
+                    static_cast<uint32_t>(std::abs(cell_at(x + far * step.dx, y + far * step.dy)));
                 const Sight sight = look(ship, dir);
-                ASSERT_EQ(std::pair(sight.space, sight.distance),
-                          std::pair(static_cast<uint32_t>(
-                                        std::abs(cell_at(x + far * step.dx, y + far * step.dy))),
-                                    far))
+                ASSERT_EQ(std::tuple(sight.space, sight.distance, ship.sight[dir].space,
+                                     ship.sight[dir].distance),
+                          std::tuple(met, far, met, far))
                     << x << "," << y << " looking " << dir;
             }
         }

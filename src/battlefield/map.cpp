@@ -70,13 +70,10 @@ void set_cell(int32_t x, int32_t y, int32_t code) {
     if (inside(x, y)) write_cell(x, y, code);
 }
 
-int32_t steps_to_occupied(int32_t x, int32_t y, uint32_t dir) {
-    switch (dir % 4) {
-    case 0: return steps_along(OCCUPIED_COLUMNS[x], y, MAP_HEIGHT, true);
-    case 1: return steps_along(OCCUPIED_ROWS[y], x, MAP_WIDTH, false);
-    case 2: return steps_along(OCCUPIED_COLUMNS[x], y, MAP_HEIGHT, false);
-    default: return steps_along(OCCUPIED_ROWS[y], x, MAP_WIDTH, true);
-    }
+std::array<int32_t, 4> steps_around(int32_t x, int32_t y) {
+    const uint64_t row = OCCUPIED_ROWS[y], column = OCCUPIED_COLUMNS[x];
+    return {steps_along(column, y, MAP_HEIGHT, true), steps_along(row, x, MAP_WIDTH, false),
+            steps_along(column, y, MAP_HEIGHT, false), steps_along(row, x, MAP_WIDTH, true)};
 }
 
 void set_map(const Grid& cells) {

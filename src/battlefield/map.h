@@ -16,7 +16,7 @@ using Grid = std::array<int32_t, MAP_WIDTH * MAP_HEIGHT>;
 static_assert(MAP_WIDTH <= 64 && MAP_HEIGHT <= 64, "a row and a column of the grid fit 64 bits");
 
 // Read by anyone; written only through the functions below, which keep the occupancy that
-// steps_to_occupied reads in step with it.
+// steps_around reads in step with it.
 extern const Grid& MAP;
 
 struct Vector {
@@ -41,9 +41,9 @@ void set_cell(int32_t x, int32_t y, int32_t code);
 // Writes minus the absolute value: a pending hit, once however often it is marked.
 void mark_cell(int32_t x, int32_t y);
 
-// Steps from (x, y), inside the grid, in direction `dir` to the first cell that is not empty;
-// the grid's edge counts as one step beyond its last cell.
-int32_t steps_to_occupied(int32_t x, int32_t y, uint32_t dir);
+// Steps from (x, y), inside the grid, to the first cell that is not empty in each direction
+// (up, right, down, left); the grid's edge counts as one step beyond its last cell.
+std::array<int32_t, 4> steps_around(int32_t x, int32_t y);
 // The whole grid at once.
 void set_map(const Grid& cells);
 void load_map(const char* path);

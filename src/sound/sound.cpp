@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <tuple>
 
 constexpr std::array<SoundEffect, 6> SOUND_EFFECTS = {{
     {.generator = square, .duration = 70, .frequency = 450},   // FX_LASER
@@ -71,7 +72,45 @@ struct NoiseSource {
         rear = rear == words.size() - 1 ? 0 : rear + 1;
         return value;
     }
+
+    // The next `n` words of the sequence at once, along a straight run rather than round the
+    // ring: the 31 words before them, then theirs; a draw is a word shifted right by one.
+    std::vector<uint32_t> run(uint32_t n) {
+        const size_t lag = words.size();
+        std::vector<uint32_t> run(lag + n);
+        for (size_t j = 0; j < lag; j++) run[j] = words[(front + j) % lag];
+        // The three latest words ride in registers: read back from memory, just stored, each
+        // would wait on its store.
+        uint32_t back3 = run[lag - 3], back2 = run[lag - 2], back1 = run[lag - 1];
+        for (size_t k = 0; k < n; k++) {
+            const uint32_t word = run[k] + back3;
+            run[lag + k] = word;
+            std::tie(back3, back2, back1) = std::tuple(back2, back1, word);
+        }
+        for (size_t j = 0; j < lag; j++) words[(front + n + j) % lag] = run[n + j];
+        front = (front + n) % lag;
+        rear = (front + lag - 3) % lag;
+        return run;
+    }
 };
+
+// The amplitude at each sample of a noise of `n` samples: a rise, then a decay a little past
+// zero, so the tail is quiet noise of the other sign. The same for every explosion: kept.
+const std::vector<double>& noise_envelope(uint32_t n) {
+    static std::vector<double> envelope;
+    if (envelope.size() == n) return envelope;
+    envelope.resize(n);
+    const double decay = n > ENVELOPE_SAMPLES ? 2500.0 / (n - ENVELOPE_SAMPLES) : 0.0;
+    double amplitude = 0.0;
+    for (uint32_t i = 0; i < n; ++i) {
+        envelope[i] = amplitude;
+        if (i < ENVELOPE_SAMPLES)
+            amplitude += ENVELOPE_STEP;
+        else
+            amplitude -= decay;
+    }
+    return envelope;
+}
 
 NoiseSource NOISE = [] {
     NoiseSource source;
@@ -156,8 +195,6 @@ Sound sawtooth(uint32_t duration, uint16_t frequency) {
 Sound noise(uint32_t duration, uint16_t /*frequency*/) {
     Sound sound = silence(duration);
     const uint32_t n = sample_count(duration);
-    // Decays a little past zero, so the tail is quiet noise of the other sign.
-    const double decay = n > ENVELOPE_SAMPLES ? 2500.0 / (n - ENVELOPE_SAMPLES) : 0.0;
     // draw / 32767.0 for every draw, the very same doubles: a division per sample was most of
     // the cost of an explosion, and a multiplication by the reciprocal rounds differently.
     static const std::array<double, 32768> FRACTIONS = [] {
@@ -166,19 +203,13 @@ Sound noise(uint32_t duration, uint16_t /*frequency*/) {
             fractions[draw] = static_cast<double>(draw) / 32767.0;
         return fractions;
     }();
-    double amplitude = 0.0;
-    NoiseSource source = NOISE; // a local copy, for registers instead of memory
-
+    const std::vector<double>& envelope = noise_envelope(n);
+    const std::vector<uint32_t> run = NOISE.run(n);
     for (uint32_t i = 0; i < n; ++i) {
         // Draws reach 2^31 - 1; the envelope needs draws of at most 32767.
-        const int32_t draw = source.draw() % 32768;
-        sound.samples[i] = static_cast<int16_t>(FRACTIONS[draw] * amplitude);
-        if (i < ENVELOPE_SAMPLES)
-            amplitude += ENVELOPE_STEP;
-        else
-            amplitude -= decay;
+        const uint32_t draw = (run[NOISE.words.size() + i] >> 1) % 32768;
+        sound.samples[i] = static_cast<int16_t>(FRACTIONS[draw] * envelope[i]);
     }
-    NOISE = source;
     return sound;
 }
 
