@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <tuple>
 
 constexpr std::array<SoundEffect, 6> SOUND_EFFECTS = {{
     {.generator = square, .duration = 70, .frequency = 450},   // FX_LASER
@@ -79,14 +78,16 @@ struct NoiseSource {
         const size_t lag = words.size();
         std::vector<uint32_t> run(lag + n);
         for (size_t j = 0; j < lag; j++) run[j] = words[(front + j) % lag];
-        // The three latest words ride in registers: read back from memory, just stored, each
-        // would wait on its store.
+        // Three words at a time, the three latest in registers: each new word needs the one
+        // three before it, which read back from memory would wait on its own store.
         uint32_t back3 = run[lag - 3], back2 = run[lag - 2], back1 = run[lag - 1];
-        for (size_t k = 0; k < n; k++) {
-            const uint32_t word = run[k] + back3;
-            run[lag + k] = word;
-            std::tie(back3, back2, back1) = std::tuple(back2, back1, word);
+        size_t k = 0;
+        for (; k + 3 <= n; k += 3) {
+            back3 = run[lag + k] = run[k] + back3;
+            back2 = run[lag + k + 1] = run[k + 1] + back2;
+            back1 = run[lag + k + 2] = run[k + 2] + back1;
         }
+        for (; k < n; k++) run[lag + k] = run[k] + run[lag + k - 3];
         for (size_t j = 0; j < lag; j++) words[(front + n + j) % lag] = run[n + j];
         front = (front + n) % lag;
         rear = (front + lag - 3) % lag;
