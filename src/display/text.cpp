@@ -47,34 +47,40 @@ bool alpha_is_two_level(const SDL_Surface* sheet) {
 }
 
 // The sheet in `colour`, each channel as modulation computes it: value * tint / 255, rounded
-// down. Kept twice: to blend, and to copy whole over a cell that the clear left black, where the
-// glyph's transparent surround is black too and so leaves the cell as blending would.
-void tint_sheet(Font& font, size_t index, const SDL_Surface* sheet) {
-    SDL_Surface* copy = SDL_DuplicateSurface(const_cast<SDL_Surface*>(sheet));
-    if (!copy) return;
+// down; transparent pixels black, as blending never shows them. Kept twice: to blend, and to copy
+// whole over a cell the clear left black, where the black surround leaves the cell as blending
+// would.
+void tint_sheet(Font& font, size_t index, const SDL_Surface* sheet, SDL_Surface* copy) {
     const Colour& colour = PALETTE[index];
     const std::array<uint32_t, 4> tint = {colour.b, colour.g, colour.r, colour.a};
+    // Each channel's every value, tinted and in place, so a pixel is four lookups.
+    std::array<std::array<uint32_t, 256>, 4> tinted{};
+    for (uint32_t channel = 0; channel < 4; channel++)
+        for (uint32_t value = 0; value < 256; value++)
+            tinted[channel][value] = value * tint[channel] / 255 << (8 * channel);
     for (int32_t y = 0; y < copy->h; y++) {
+        const auto* from = reinterpret_cast<const uint32_t*>(
+            static_cast<const uint8_t*>(sheet->pixels) + y * sheet->pitch);
         auto* row =
             reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(copy->pixels) + y * copy->pitch);
         for (int32_t x = 0; x < copy->w; x++) {
-            uint32_t pixel = 0;
-            for (uint32_t channel = 0; channel < 4; channel++)
-                pixel |= ((row[x] >> (8 * channel) & 0xff) * tint[channel] / 255) << (8 * channel);
-            row[x] = pixel;
+            const uint32_t pixel = from[x];
+            row[x] = pixel >> 24 == 0 ? 0
+                                      : tinted[0][pixel & 0xff] | tinted[1][pixel >> 8 & 0xff] |
+                                            tinted[2][pixel >> 16 & 0xff] | tinted[3][pixel >> 24];
         }
     }
     font.tinted[index].reset(SDL_CreateTextureFromSurface(RENDERER, copy));
     font.opaque[index].reset(SDL_CreateTextureFromSurface(RENDERER, copy));
     if (font.opaque[index]) SDL_SetTextureBlendMode(font.opaque[index].get(), SDL_BLENDMODE_NONE);
-    SDL_FreeSurface(copy);
 }
 
 void tint_font(Font& font, SDL_Surface* image) {
     SDL_Surface* sheet = SDL_ConvertSurfaceFormat(image, SDL_PIXELFORMAT_ARGB8888, 0);
-    if (!sheet) return;
-    if (alpha_is_two_level(sheet))
-        for (size_t i = 0; i < PALETTE.size(); i++) tint_sheet(font, i, sheet);
+    SDL_Surface* copy = sheet ? SDL_DuplicateSurface(sheet) : nullptr; // one, for every colour
+    if (copy && alpha_is_two_level(sheet))
+        for (size_t i = 0; i < PALETTE.size(); i++) tint_sheet(font, i, sheet, copy);
+    SDL_FreeSurface(copy);
     SDL_FreeSurface(sheet);
 }
 
