@@ -72,11 +72,11 @@ struct NoiseSource {
         return value;
     }
 
-    // The next `n` words of the sequence at once, along a straight run rather than round the
+    // The next `n` words of the sequence at once into `run`, straight rather than round the
     // ring: the 31 words before them, then theirs; a draw is a word shifted right by one.
-    std::vector<uint32_t> run(uint32_t n) {
+    void run(uint32_t n, std::vector<uint32_t>& run) {
         const size_t lag = words.size();
-        std::vector<uint32_t> run(lag + n);
+        run.resize(lag + n);
         for (size_t j = 0; j < lag; j++) run[j] = words[(front + j) % lag];
         // Three words at a time, the three latest in registers: each new word needs the one
         // three before it, which read back from memory would wait on its own store.
@@ -91,7 +91,6 @@ struct NoiseSource {
         for (size_t j = 0; j < lag; j++) words[(front + n + j) % lag] = run[n + j];
         front = (front + n) % lag;
         rear = (front + lag - 3) % lag;
-        return run;
     }
 };
 
@@ -205,7 +204,8 @@ Sound noise(uint32_t duration, uint16_t /*frequency*/) {
         return fractions;
     }();
     const std::vector<double>& envelope = noise_envelope(n);
-    const std::vector<uint32_t> run = NOISE.run(n);
+    static std::vector<uint32_t> run; // kept: an explosion is 15435 draws
+    NOISE.run(n, run);
     for (uint32_t i = 0; i < n; ++i) {
         // Draws reach 2^31 - 1; the envelope needs draws of at most 32767.
         const uint32_t draw = (run[NOISE.words.size() + i] >> 1) % 32768;
