@@ -4,6 +4,7 @@
 #include "display/text.h"
 #include "scenes/title.h"
 #include "sound/mixer.h"
+#include "sound/sound.h"
 
 #include <SDL.h>
 #include <cerrno>
@@ -56,7 +57,7 @@ bool start_up() {
     }
     // Before the font loads, so that a font failure, which clears STATE, is not overwritten.
     STATE = title;
-    std::srand(static_cast<uint32_t>(SDL_GetTicks64()));
+    seed_noise(static_cast<uint32_t>(SDL_GetTicks64()));
 
     AUDIO_DEVICE_ID = SDL_OpenAudioDevice(nullptr, 0, &AUDIO_SPEC, nullptr, 0);
     if (AUDIO_DEVICE_ID == 0)
