@@ -13,6 +13,10 @@ void TextureDeleter::operator()(SDL_Texture* texture) const {
     SDL_DestroyTexture(texture);
 }
 
+void SurfaceDeleter::operator()(SDL_Surface* surface) const {
+    SDL_FreeSurface(surface);
+}
+
 namespace {
 constexpr uint32_t packed(const Colour& colour) {
     return uint32_t{colour.r} | uint32_t{colour.g} << 8 | uint32_t{colour.b} << 16 |
@@ -50,7 +54,14 @@ bool alpha_is_two_level(const SDL_Surface* sheet) {
 // down; transparent pixels black, as blending never shows them. Kept twice: to blend, and to copy
 // whole over a cell the clear left black, where the black surround leaves the cell as blending
 // would.
-void tint_sheet(Font& font, size_t index, const SDL_Surface* sheet, SDL_Surface* copy) {
+void tint_sheet(Font& font, size_t index) {
+    const SDL_Surface* sheet = font.sheet.get();
+    std::unique_ptr<SDL_Surface, SurfaceDeleter> copy(
+        SDL_CreateRGBSurfaceWithFormat(0, sheet->w, sheet->h, 32, SDL_PIXELFORMAT_ARGB8888));
+    if (!copy) {
+        font.sheet.reset(); // drawn the plain way from now on
+        return;
+    }
     const Colour& colour = PALETTE[index];
     const std::array<uint32_t, 4> tint = {colour.b, colour.g, colour.r, colour.a};
     // Each channel's every value, tinted and in place, so a pixel is four lookups.
@@ -70,18 +81,19 @@ void tint_sheet(Font& font, size_t index, const SDL_Surface* sheet, SDL_Surface*
                                             tinted[2][pixel >> 16 & 0xff] | tinted[3][pixel >> 24];
         }
     }
-    font.tinted[index].reset(SDL_CreateTextureFromSurface(RENDERER, copy));
-    font.opaque[index].reset(SDL_CreateTextureFromSurface(RENDERER, copy));
-    if (font.opaque[index]) SDL_SetTextureBlendMode(font.opaque[index].get(), SDL_BLENDMODE_NONE);
+    font.tinted[index].reset(SDL_CreateTextureFromSurface(RENDERER, copy.get()));
+    font.opaque[index].reset(SDL_CreateTextureFromSurface(RENDERER, copy.get()));
+    if (!font.tinted[index] || !font.opaque[index]) {
+        font.sheet.reset();
+        return;
+    }
+    SDL_SetTextureBlendMode(font.opaque[index].get(), SDL_BLENDMODE_NONE);
 }
 
-void tint_font(Font& font, SDL_Surface* image) {
-    SDL_Surface* sheet = SDL_ConvertSurfaceFormat(image, SDL_PIXELFORMAT_ARGB8888, 0);
-    SDL_Surface* copy = sheet ? SDL_DuplicateSurface(sheet) : nullptr; // one, for every colour
-    if (copy && alpha_is_two_level(sheet))
-        for (size_t i = 0; i < PALETTE.size(); i++) tint_sheet(font, i, sheet, copy);
-    SDL_FreeSurface(copy);
-    SDL_FreeSurface(sheet);
+// Tinting waits for a colour's first glyph: the title, drawn first, needs two of the ten.
+void keep_sheet_for_tinting(Font& font, SDL_Surface* image) {
+    font.sheet.reset(SDL_ConvertSurfaceFormat(image, SDL_PIXELFORMAT_ARGB8888, 0));
+    if (font.sheet && !alpha_is_two_level(font.sheet.get())) font.sheet.reset();
 }
 
 int32_t palette_index(const Colour& colour) {
@@ -105,7 +117,7 @@ struct Screen {
 Screen SCREEN;
 
 bool can_track() {
-    if (!FONT || !FONT->opaque[0] || !modulation_is_slow()) return false;
+    if (!FONT || !FONT->sheet || !modulation_is_slow()) return false;
     int32_t width = 0, height = 0;
     SDL_GetRendererOutputSize(RENDERER, &width, &height);
     // An alpha channel on the window would keep the transparent surround's alpha.
@@ -140,12 +152,13 @@ void black_out_stale() {
 // is still black this frame, blended where the font is tinted, modulated otherwise.
 SDL_Texture* sheet_for(const Colour& colour, int32_t row, int32_t col) {
     const int32_t index = palette_index(colour);
+    if (index >= 0 && FONT->sheet && !FONT->tinted[index]) tint_sheet(*FONT, index);
     if (SCREEN.tracking && row >= 0 && row < ROWS && col >= 0 && col < COLUMNS) {
         const int32_t cell = row * COLUMNS + col;
         const bool first = !SCREEN.drawn[cell], stale = SCREEN.stale[cell];
         SCREEN.drawn[cell] = true;
         SCREEN.stale[cell] = false;
-        if (first && index >= 0) return FONT->opaque[index].get();
+        if (first && index >= 0 && FONT->opaque[index]) return FONT->opaque[index].get();
         if (stale) {
             // A glyph that blends needs the black it would have had.
             const SDL_Rect rect = {col * CELL, row * CELL, CELL, CELL};
@@ -176,7 +189,8 @@ std::unique_ptr<Font> load_bmp_font(const char* path, Tint tint) {
     font->width = image->w;
     font->texture.reset(SDL_CreateTextureFromSurface(RENDERER, image));
     SCREEN.tracking = false; // a new font starts from a full clear
-    if (tint == Tint::PER_COLOUR_WHEN_FASTER && modulation_is_slow()) tint_font(*font, image);
+    if (tint == Tint::PER_COLOUR_WHEN_FASTER && modulation_is_slow())
+        keep_sheet_for_tinting(*font, image);
     SDL_FreeSurface(image);
     return font;
 }

@@ -6,6 +6,7 @@
 #include <memory>
 
 struct SDL_Texture;
+struct SDL_Surface;
 
 struct Colour {
     uint8_t r, g, b, a;
@@ -34,14 +35,19 @@ struct TextureDeleter {
     void operator()(SDL_Texture* texture) const;
 };
 
+struct SurfaceDeleter {
+    void operator()(SDL_Surface* surface) const;
+};
+
 using Texture = std::unique_ptr<SDL_Texture, TextureDeleter>;
 
 struct Font {
     Texture texture; // the sheet as loaded, tinted at each draw by colour modulation
     int32_t width;   // of the sheet, in pixels
-    // The sheet tinted once in each PALETTE colour, where modulation is the slow path (the
-    // software renderer); all null where it is not, or where tinting could change a pixel.
-    std::array<Texture, PALETTE.size()> tinted;
+    // Where modulation is the slow path (the software renderer) and tinting changes no pixel, the
+    // sheet as 32-bit ARGB, kept to tint a PALETTE colour when it is first drawn; null elsewhere.
+    std::unique_ptr<SDL_Surface, SurfaceDeleter> sheet;
+    std::array<Texture, PALETTE.size()> tinted; // the sheet in each colour drawn so far
     std::array<Texture, PALETTE.size()> opaque; // the same, copied without blending
 };
 
