@@ -40,13 +40,13 @@ void allocate_as_a_new_process() {
 }
 
 // What the game does up to its first title frame, as run_game and the title scene do it;
-// true when the title came up with its font and its music queued.
+// true when the title came up with its font.
 bool game_to_first_title_frame() {
     if (!start_up()) return false;
     FONT = load_bmp_font("assets/font.bmp");
     start_title();
     title_frame();
-    return FONT && STATE == title && !CHANGE_STATE && !mixer_empty();
+    return FONT && STATE == title && !CHANGE_STATE;
 }
 
 // Puts back what a fresh process starts with, so that the next start-up pays for it again.

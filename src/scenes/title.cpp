@@ -9,6 +9,7 @@
 #include "sound/sound.h"
 
 #include <SDL.h>
+#include <optional>
 #include <string>
 
 std::array<std::array<char, TITLE_ROW_BYTES>, TITLE_ROWS> TITLE_DATA = {};
@@ -19,7 +20,9 @@ constexpr SDL_Rect PLAY_BUTTON = {540, 324, 72, 18}; // the four cells of "PLAY"
 // No more of the file can reach the screen: 35 rows of 63 characters, each perhaps a CR LF.
 constexpr size_t TITLE_READ_LIMIT = 2 * TITLE_ROWS * (TITLE_ROW_BYTES - 1);
 
-Sound MUSIC;
+// Read at the title's second frame: the first is not held back by 32 s of music. Empty before.
+std::optional<Sound> MUSIC;
+bool TITLE_SHOWN = false;
 } // namespace
 
 void load_title_data(const char* path) {
@@ -58,20 +61,23 @@ void print_title_console() {
 }
 
 void start_title() {
-    MUSIC = load_wav("assets/title.wav");
     load_title_data("assets/title.txt");
+    MUSIC.reset();
+    TITLE_SHOWN = false;
 }
 
 void title_frame() {
     clear_screen();
+    if (TITLE_SHOWN && !MUSIC) MUSIC = load_wav("assets/title.wav");
     // The music starts again whenever the mixer runs dry, so it loops.
-    if (mixer_empty()) queue_sound(MUSIC);
+    if (MUSIC && mixer_empty()) queue_sound(*MUSIC);
     read_input();
     print_title_console();
     print_msg("QUELTIVAR NOSPERIDA KU", 5, 21, WHITE);
     print_msg("PLAY", 18, 30, WHITE);
     volume_slider(30, 22);
     present_screen();
+    TITLE_SHOWN = true;
     // Deliberately blind to STATE: a press on PLAY in the frame of a quit still starts a game.
     if (rect_clicked(PLAY_BUTTON)) {
         STATE = play;
@@ -84,7 +90,7 @@ void leave_title() {
     play_effect(FX_LASER);
     // The press that chose PLAY must not also start the wave script.
     while (MOUSE[SDL_BUTTON_LEFT] && STATE) read_input();
-    MUSIC = {};
+    MUSIC.reset();
 }
 
 void title() {
