@@ -6,6 +6,7 @@
 #include <SDL.h>
 #include <array>
 #include <bitset>
+#include <vector>
 
 std::unique_ptr<Font> FONT;
 
@@ -50,18 +51,15 @@ bool alpha_is_two_level(const SDL_Surface* sheet) {
     return true;
 }
 
-// The sheet in `colour`, each channel as modulation computes it: value * tint / 255, rounded
-// down; transparent pixels black, as blending never shows them. Kept twice: to blend, and to copy
-// whole over a cell the clear left black, where the black surround leaves the cell as blending
-// would.
-void tint_sheet(Font& font, size_t index) {
+// The sheet in a PALETTE colour, each channel as modulation computes it: value * tint / 255,
+// rounded down; transparent pixels black, as blending never shows them. Made twice, each when
+// first wanted: to blend, and to copy whole over a cell the clear left black, where the black
+// surround leaves the cell as blending would. Null, and the font drawn the plain way from then
+// on, when SDL cannot make it.
+SDL_Texture* tinted_sheet(Font& font, size_t index, bool opaque) {
+    Texture& texture = opaque ? font.opaque[index] : font.tinted[index];
+    if (texture || !font.sheet) return texture.get();
     const SDL_Surface* sheet = font.sheet.get();
-    std::unique_ptr<SDL_Surface, SurfaceDeleter> copy(
-        SDL_CreateRGBSurfaceWithFormat(0, sheet->w, sheet->h, 32, SDL_PIXELFORMAT_ARGB8888));
-    if (!copy) {
-        font.sheet.reset(); // drawn the plain way from now on
-        return;
-    }
     const Colour& colour = PALETTE[index];
     const std::array<uint32_t, 4> tint = {colour.b, colour.g, colour.r, colour.a};
     // Each channel's every value, tinted and in place, so a pixel is four lookups.
@@ -69,25 +67,28 @@ void tint_sheet(Font& font, size_t index) {
     for (uint32_t channel = 0; channel < 4; channel++)
         for (uint32_t value = 0; value < 256; value++)
             tinted[channel][value] = value * tint[channel] / 255 << (8 * channel);
-    for (int32_t y = 0; y < copy->h; y++) {
+    static std::vector<uint32_t> pixels; // kept: every sheet is the font's size
+    pixels.resize(static_cast<size_t>(sheet->w) * static_cast<size_t>(sheet->h));
+    for (int32_t y = 0; y < sheet->h; y++) {
         const auto* from = reinterpret_cast<const uint32_t*>(
             static_cast<const uint8_t*>(sheet->pixels) + y * sheet->pitch);
-        auto* row =
-            reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(copy->pixels) + y * copy->pitch);
-        for (int32_t x = 0; x < copy->w; x++) {
+        uint32_t* row = pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(sheet->w);
+        for (int32_t x = 0; x < sheet->w; x++) {
             const uint32_t pixel = from[x];
             row[x] = pixel >> 24 == 0 ? 0
                                       : tinted[0][pixel & 0xff] | tinted[1][pixel >> 8 & 0xff] |
                                             tinted[2][pixel >> 16 & 0xff] | tinted[3][pixel >> 24];
         }
     }
-    font.tinted[index].reset(SDL_CreateTextureFromSurface(RENDERER, copy.get()));
-    font.opaque[index].reset(SDL_CreateTextureFromSurface(RENDERER, copy.get()));
-    if (!font.tinted[index] || !font.opaque[index]) {
+    texture.reset(SDL_CreateTexture(RENDERER, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC,
+                                    sheet->w, sheet->h));
+    if (!texture || SDL_UpdateTexture(texture.get(), nullptr, pixels.data(), sheet->w * 4) != 0 ||
+        SDL_SetTextureBlendMode(texture.get(), opaque ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND) !=
+            0) {
+        texture.reset();
         font.sheet.reset();
-        return;
     }
-    SDL_SetTextureBlendMode(font.opaque[index].get(), SDL_BLENDMODE_NONE);
+    return texture.get();
 }
 
 // Tinting waits for a colour's first glyph: the title, drawn first, needs two of the ten.
@@ -152,20 +153,21 @@ void black_out_stale() {
 // is still black this frame, blended where the font is tinted, modulated otherwise.
 SDL_Texture* sheet_for(const Colour& colour, int32_t row, int32_t col) {
     const int32_t index = palette_index(colour);
-    if (index >= 0 && FONT->sheet && !FONT->tinted[index]) tint_sheet(*FONT, index);
     if (SCREEN.tracking && row >= 0 && row < ROWS && col >= 0 && col < COLUMNS) {
         const int32_t cell = row * COLUMNS + col;
         const bool first = !SCREEN.drawn[cell], stale = SCREEN.stale[cell];
         SCREEN.drawn[cell] = true;
         SCREEN.stale[cell] = false;
-        if (first && index >= 0 && FONT->opaque[index]) return FONT->opaque[index].get();
+        if (first && index >= 0)
+            if (SDL_Texture* whole = tinted_sheet(*FONT, index, true)) return whole;
         if (stale) {
             // A glyph that blends needs the black it would have had.
             const SDL_Rect rect = {col * CELL, row * CELL, CELL, CELL};
             black_out(&rect, 1);
         }
     }
-    if (index >= 0 && FONT->tinted[index]) return FONT->tinted[index].get();
+    if (index >= 0)
+        if (SDL_Texture* tinted = tinted_sheet(*FONT, index, false)) return tinted;
     SDL_Texture* texture = FONT->texture.get();
     SDL_SetTextureColorMod(texture, colour.r, colour.g, colour.b);
     SDL_SetTextureAlphaMod(texture, colour.a);

@@ -47,8 +47,8 @@ struct Font {
     // Where modulation is the slow path (the software renderer) and tinting changes no pixel, the
     // sheet as 32-bit ARGB, kept to tint a PALETTE colour when it is first drawn; null elsewhere.
     std::unique_ptr<SDL_Surface, SurfaceDeleter> sheet;
-    std::array<Texture, PALETTE.size()> tinted; // the sheet in each colour drawn so far
-    std::array<Texture, PALETTE.size()> opaque; // the same, copied without blending
+    std::array<Texture, PALETTE.size()> tinted; // the sheet in each colour, once blended in it
+    std::array<Texture, PALETTE.size()> opaque; // the same, once copied whole in it
 };
 
 // Null until start-up has loaded the sheet, and when it could not be loaded.
