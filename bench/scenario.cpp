@@ -20,24 +20,6 @@ uint64_t stage_ticks() {
     return STAGE_TICKS;
 }
 
-// Without a font every glyph is skipped: the play scene with nothing drawn.
-struct NoFont {
-    std::unique_ptr<Font> saved = std::move(FONT);
-    NoFont() = default;
-    NoFont(const NoFont&) = delete;
-    NoFont& operator=(const NoFont&) = delete;
-    ~NoFont() {
-        FONT = std::move(saved);
-    }
-};
-
-// One frame's updates: the clock, then the scene's own order.
-void step() {
-    STAGE_TICKS += FRAME_MS;
-    update_clock();
-    update_play(*GAME.spawner);
-}
-
 // A game on the shipped map and script, started by a click on its first frame.
 void start_campaign() {
     use_stage_clock();
@@ -51,6 +33,18 @@ void start_campaign() {
     MOUSE[SDL_BUTTON_LEFT] = 0;
 }
 } // namespace
+
+NoFont::NoFont() : saved(std::move(FONT)) {}
+
+NoFont::~NoFont() {
+    FONT = std::move(saved);
+}
+
+void step() {
+    STAGE_TICKS += FRAME_MS;
+    update_clock();
+    update_play(*GAME.spawner);
+}
 
 void use_stage_clock() {
     TICK_SOURCE = stage_ticks;

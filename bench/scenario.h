@@ -3,12 +3,14 @@
 #pragma once
 
 #include "battlefield/map.h"
+#include "display/text.h"
 #include "scenes/play.h"
 #include "shell/clock.h"
 #include "waves/spawn_field.h"
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 struct Snapshot {
     Game game;
@@ -24,6 +26,18 @@ extern uint64_t STAGE_TICKS;
 void use_stage_clock();
 
 constexpr uint64_t FRAME_MS = 16;
+
+// One frame's updates, FRAME_MS later on the stage clock, in the play scene's own order.
+void step();
+
+// Without a font every glyph is skipped: the play scene with nothing drawn, while it lives.
+struct NoFont {
+    std::unique_ptr<Font> saved;
+    NoFont();
+    ~NoFont();
+    NoFont(const NoFont&) = delete;
+    NoFont& operator=(const NoFont&) = delete;
+};
 
 Snapshot take_snapshot();
 void restore(const Snapshot& snapshot);

@@ -3,11 +3,6 @@
 #include "bench.h"
 #include "scenario.h"
 
-#include "display/text.h"
-
-#include <memory>
-#include <utility>
-
 namespace {
 // A second of game time before the crowd is put back: long enough that restoring it costs
 // little per frame, short enough that the crowd is still itself.
@@ -15,7 +10,7 @@ constexpr uint32_t FRAMES_PER_RESTORE = 60;
 
 void simulation(benchmark::State& state) {
     const Snapshot start = crowd(static_cast<uint32_t>(state.range(0)));
-    const std::unique_ptr<Font> font = std::move(FONT); // no font: nothing is drawn
+    const NoFont no_font;
     use_stage_clock();
     uint32_t frame = 0;
     for (auto _ : state) {
@@ -24,9 +19,7 @@ void simulation(benchmark::State& state) {
             restore(start);
             state.ResumeTiming();
         }
-        STAGE_TICKS += FRAME_MS;
-        update_clock();
-        update_play(*GAME.spawner);
+        step();
     }
     state.counters["ships"] = static_cast<double>(start.game.army.size());
     state.SetComplexityN(static_cast<int64_t>(start.game.army.size()));

@@ -88,7 +88,7 @@ void to_first_title_frame(benchmark::State& state) {
         take_down_game();
         state.ResumeTiming();
         if (!shown) {
-            state.SkipWithError("the title did not come up with its font and music");
+            state.SkipWithError("the title did not come up with its font");
             return;
         }
     }
