@@ -48,12 +48,21 @@ build-test: deps
 	cmake --build --preset test -j $(JOBS)
 	ln -sf build/test/compile_commands.json compile_commands.json
 
+# The sizes of the freedesktop icon theme the desktop icon is drawn at, one file each; the
+# window's icon is drawn at 64.
+ICON_SIZES := 16 32 48 64 128 256
+
 # Rebuilds every asset in assets/ from its source in assets/source.
 assets: build-release
 	./build/release/assets/tools/make_font assets/source/font.txt assets/font.bmp
 	./build/release/assets/tools/make_map assets/source/map.txt assets/map.dat
 	./build/release/assets/tools/make_spawner assets/source/spawner.txt assets/spawner.dat
 	./build/release/assets/tools/make_music assets/source/music.txt assets/title.wav
+	./build/release/assets/tools/make_icon assets/source/icon.txt assets/font.bmp 64 assets/icon.bmp
+	for size in $(ICON_SIZES); do \
+	  ./build/release/assets/tools/make_icon assets/source/icon.txt assets/font.bmp $$size \
+	    assets/icons/$${size}x$${size}.png || exit 1; \
+	done
 
 # Google Benchmark on a release build: the figures in the README, each beside its reference.
 bench: deps
