@@ -85,6 +85,16 @@ bool sdl_failure(const char* what) {
     return false;
 }
 
+// Only the window manager shows it: the game plays the same without, so it runs on, warned.
+void set_window_icon(const char* path) {
+    SDL_Surface* icon = SDL_LoadBMP(path);
+    if (!icon) {
+        std::fprintf(stderr, "queltivar: warning: no window icon: %s: %s\n", path, SDL_GetError());
+        return;
+    }
+    SDL_SetWindowIcon(WINDOW, icon);
+    SDL_FreeSurface(icon);
+}
 } // namespace
 
 bool start_up() {
@@ -144,6 +154,7 @@ void shut_down() {
 int run_game() {
     if (!start_up()) return EXIT_STATUS;
     FONT = load_bmp_font(asset_path("font.bmp").c_str());
+    if (FONT) set_window_icon(asset_path("icon.bmp").c_str());
     run_scenes();
     shut_down();
     return EXIT_STATUS;
