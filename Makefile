@@ -1,7 +1,7 @@
 # Two commands do everything on a fresh Debian 12 machine: `make run` and `make test`.
 
 PACKAGES := g++ cmake make pkg-config libsdl2-dev
-TEST_PACKAGES := libgtest-dev xvfb libx11-dev libxtst-dev
+TEST_PACKAGES := libgtest-dev xvfb libx11-dev libxtst-dev desktop-file-utils
 # dpkg-dev works out the package's library dependencies and Debian's build flags; CPack needs
 # file to find the binaries among the files; lintian checks the package.
 PACKAGE_PACKAGES := dpkg-dev file lintian
