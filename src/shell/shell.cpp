@@ -48,7 +48,7 @@ std::string also_looked(const char* path) {
     if (installed.empty() || std::string_view(path).rfind(installed, 0) != 0) return "";
     std::error_code ignored;
     const auto local = std::filesystem::current_path(ignored) / LOCAL_ASSETS;
-    return " (looked in " + local.string() + ", which does not exist, then in " + installed + ")";
+    return " (looked first for a folder " + local.string() + ", then in " + installed + ")";
 }
 } // namespace
 
