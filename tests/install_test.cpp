@@ -66,7 +66,9 @@ struct Ended {
 Ended run(const std::string& game, const std::string& dir, bool interrupt) {
     const std::string errors = dir + "/../" + fs::path(dir).filename().string() + ".err";
     const std::string sound = dir + "/../" + fs::path(dir).filename().string() + ".raw";
+    // A shell without job control starts its background jobs deaf to Ctrl+C; the game must hear it.
     std::vector<std::string> args = {"env",
+                                     "--default-signal=INT",
                                      "-C",
                                      dir,
                                      "SDL_VIDEODRIVER=dummy",
