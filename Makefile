@@ -68,13 +68,14 @@ assets: build-release
 	done
 
 # The Debian package, built with Debian's own hardening flags, in the repository's root; then
-# lintian's verdict on it (its errors fail the target).
+# lintian's verdict on it (its errors fail the target). MAINTAINER="Name <address>" names who answers for it.
 package: deps
 	$(call install_missing,$(PACKAGE_PACKAGES))
 	export DEB_BUILD_MAINT_OPTIONS=hardening=+all; \
 	cmake --preset package \
 	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
-	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" >/dev/null
+	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
+	  $(if $(MAINTAINER),-DMAINTAINER="$(MAINTAINER)") >/dev/null
 	cmake --build --preset package -j $(JOBS)
 	rm -f build/package/queltivar_*.deb
 	cd build/package && cpack
