@@ -1,7 +1,10 @@
 # Two commands do everything on a fresh Debian 12 machine: `make run` and `make test`.
 
 PACKAGES := g++ cmake make pkg-config libsdl2-dev
-TEST_PACKAGES := libgtest-dev xvfb libx11-dev libxtst-dev
+TEST_PACKAGES := libgtest-dev xvfb libx11-dev libxtst-dev desktop-file-utils
+# dpkg-dev works out the package's library dependencies and Debian's build flags; CPack needs
+# file to find the binaries among the files; lintian checks the package.
+PACKAGE_PACKAGES := dpkg-dev file lintian
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 BENCH_PACKAGES := libbenchmark-dev xvfb
 JOBS := $(shell nproc 2>/dev/null || echo 2)
@@ -27,7 +30,7 @@ define install_missing
 	fi
 endef
 
-.PHONY: run test deps build-release build-test assets bench fuzz bot soak clean
+.PHONY: run test deps build-release build-test assets package bench fuzz bot soak clean
 
 run: build-release
 	./build/release/queltivar
@@ -48,12 +51,36 @@ build-test: deps
 	cmake --build --preset test -j $(JOBS)
 	ln -sf build/test/compile_commands.json compile_commands.json
 
+# The sizes of the freedesktop icon theme the desktop icon is drawn at, one file each; the
+# window's icon is drawn at 64.
+ICON_SIZES := 16 32 48 64 128 256
+
 # Rebuilds every asset in assets/ from its source in assets/source.
 assets: build-release
 	./build/release/assets/tools/make_font assets/source/font.txt assets/font.bmp
 	./build/release/assets/tools/make_map assets/source/map.txt assets/map.dat
 	./build/release/assets/tools/make_spawner assets/source/spawner.txt assets/spawner.dat
 	./build/release/assets/tools/make_music assets/source/music.txt assets/title.wav
+	./build/release/assets/tools/make_icon assets/source/icon.txt assets/font.bmp 64 assets/icon.bmp
+	for size in $(ICON_SIZES); do \
+	  ./build/release/assets/tools/make_icon assets/source/icon.txt assets/font.bmp $$size \
+	    assets/icons/$${size}x$${size}.png || exit 1; \
+	done
+
+# The Debian package, built with Debian's own hardening flags, in the repository's root; then
+# lintian's verdict on it (its errors fail the target). MAINTAINER="Name <address>" names who answers for it.
+package: deps
+	$(call install_missing,$(PACKAGE_PACKAGES))
+	export DEB_BUILD_MAINT_OPTIONS=hardening=+all; \
+	cmake --preset package \
+	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
+	  $(if $(MAINTAINER),-DMAINTAINER="$(MAINTAINER)") >/dev/null
+	cmake --build --preset package -j $(JOBS)
+	rm -f build/package/queltivar_*.deb
+	cd build/package && cpack
+	rm -f queltivar_*.deb && cp build/package/queltivar_*.deb .
+	lintian build/package/queltivar_*.deb
 
 # Google Benchmark on a release build: the figures in the README, each beside its reference.
 bench: deps

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -149,4 +150,67 @@ TEST(Assets, TheTitleMusicIsAudibleUnclippedMonoPcmOfHalfAMinute) {
     ASSERT_TRUE(pcm.size() >= 20 * 44100 && pcm.size() <= 40 * 44100) << pcm.size() << " samples";
     const auto [low, high] = std::minmax_element(pcm.begin(), pcm.end());
     EXPECT_TRUE(*high >= 8000 && *high <= 23197 && *low >= -23197) << "too quiet, or above -3 dBFS";
+}
+
+TEST(Assets, TheIconIsThePlayersShipOnItsBlockRebuiltAtEverySizeAndSharpAtWholeScales) {
+    const std::string run = "'" QUELTIVAR_TOOL_DIR "/make_icon' ", out = "assets_test_icon";
+    auto make = [&](const std::string& source, const std::string& font, int size,
+                    const std::string& output) {
+        return std::system((run + "'" + source + "' '" + font + "' " + std::to_string(size) + " " +
+                            output + " 2>/dev/null")
+                               .c_str());
+    };
+    std::vector<std::pair<std::string, int>> icons = {{"icon.bmp", 64}};
+    for (const auto& file : std::filesystem::directory_iterator(ASSETS + "icons"))
+        icons.emplace_back("icons/" + file.path().filename().string(),
+                           std::stoi(file.path().stem().string()));
+    std::set<int> sizes;
+    for (const auto& [icon, size] : icons) {
+        sizes.insert(size);
+        const std::string built = out + icon.substr(icon.size() - 4);
+        ASSERT_EQ(make(ASSETS + "source/icon.txt", ASSETS + "font.bmp", size, built), 0) << icon;
+        const std::string bytes = slurp(built);
+        EXPECT_TRUE(bytes == slurp(ASSETS + icon)) << icon << " is stale";
+        if (icon.ends_with(".png")) {
+            const std::string side{0, 0, char(size >> 8), char(size & 0xff)};
+            EXPECT_EQ(bytes.substr(16, 8), side + side)
+                << icon << " is not the size its name gives";
+        }
+        std::filesystem::remove(built);
+    }
+    const std::set<int> usual = {16, 32, 48, 64, 128, 256};
+    EXPECT_TRUE(std::includes(sizes.begin(), sizes.end(), usual.begin(), usual.end()))
+        << "the icon theme's usual sizes";
+
+    // At 64 the 18-pixel glyphs fit three times over, with 5 pixels of clear margin around.
+    auto load = [](const std::string& path) {
+        SDL_Surface* loaded = SDL_LoadBMP(path.c_str());
+        SDL_Surface* argb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0);
+        SDL_FreeSurface(loaded);
+        return std::unique_ptr<SDL_Surface, decltype(&SDL_FreeSurface)>(argb, SDL_FreeSurface);
+    };
+    const auto icon = load(ASSETS + "icon.bmp"), font = load(ASSETS + "font.bmp");
+    ASSERT_TRUE(icon && font && icon->w == 64 && icon->h == 64) << SDL_GetError();
+    auto pixel = [](const SDL_Surface& s, int x, int y) {
+        return static_cast<const Uint32*>(s.pixels)[y * s.pitch / 4 + x];
+    };
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const bool inside = x >= 5 && x < 59 && y >= 5 && y < 59;
+            const int gx = (x - 5) / 3, gy = (y - 5) / 3; // glyph 128 is at column 0, row 8
+            const bool ship = inside && pixel(*font, gx, 8 * 18 + gy) >> 24 != 0;
+            EXPECT_EQ(pixel(*icon, x, y), !inside ? 0u
+                                          : ship  ? 0xFFFFFFFFu
+                                                  : 0xFF000000u)
+                << x << "," << y;
+        }
+
+    for (const std::string fault : {"glyph 256 ffffff\n", "glyph 128 white\n", "\n"}) {
+        std::ofstream("assets_test_icon.txt") << fault;
+        EXPECT_NE(make("assets_test_icon.txt", ASSETS + "font.bmp", 16, out + ".png"), 0) << fault;
+        EXPECT_FALSE(std::filesystem::remove(out + ".png")) << fault << " wrote output anyway";
+    }
+    EXPECT_NE(make(ASSETS + "source/icon.txt", ASSETS + "map.dat", 16, out + ".png"), 0);
+    EXPECT_FALSE(std::filesystem::remove(out + ".png")) << "drew from a map as a font";
+    std::filesystem::remove("assets_test_icon.txt");
 }

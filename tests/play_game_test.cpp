@@ -183,7 +183,7 @@ TEST(PlayGame, APausedGameCallsTheCometAndWinsTwoWavesAndABonusThenTheNextIsLost
     EXPECT_EQ(defeat.text(19, 18, 28), " Click anywhere to continue ");
     EXPECT_EQ(shown.text(17, 28, 8), "Score: 0");
     CHANGE_STATE = 0;
-    start_play(MAP_PATH, "assets/missing.dat");
+    start_play(asset_path(MAP_FILE).c_str(), "assets/missing.dat");
     EXPECT_EQ(STATE, nullptr);
     EXPECT_EQ(CHANGE_STATE, 1);
     frame(10);

@@ -138,51 +138,10 @@ Sheet parse(const Source& source) {
     return sheet;
 }
 
-void put_u16(std::vector<uint8_t>& out, uint32_t value) {
-    for (int i = 0; i < 2; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-void put_u32(std::vector<uint8_t>& out, uint32_t value) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-// A BITMAPV4HEADER with BI_BITFIELDS and an explicit alpha mask, so loaders keep the alpha.
-std::vector<uint8_t> encode_bmp(const Sheet& sheet) {
-    constexpr uint32_t FILE_HEADER_SIZE = 14;
-    constexpr uint32_t V4_HEADER_SIZE = 108;
-    constexpr uint32_t PIXEL_BYTES = SHEET_SIZE * SHEET_SIZE * 4;
-    constexpr uint32_t BI_BITFIELDS = 3;
-    constexpr uint32_t LCS_SRGB = 0x73524742;
-    constexpr uint32_t PIXELS_PER_METRE = 2835;
-
-    std::vector<uint8_t> out;
-    out.reserve(FILE_HEADER_SIZE + V4_HEADER_SIZE + PIXEL_BYTES);
-    out.push_back('B');
-    out.push_back('M');
-    put_u32(out, FILE_HEADER_SIZE + V4_HEADER_SIZE + PIXEL_BYTES);
-    put_u32(out, 0);
-    put_u32(out, FILE_HEADER_SIZE + V4_HEADER_SIZE);
-
-    put_u32(out, V4_HEADER_SIZE);
-    put_u32(out, SHEET_SIZE);
-    put_u32(out, SHEET_SIZE); // positive height: rows run bottom-up
-    put_u16(out, 1);
-    put_u16(out, 32);
-    put_u32(out, BI_BITFIELDS);
-    put_u32(out, PIXEL_BYTES);
-    put_u32(out, PIXELS_PER_METRE);
-    put_u32(out, PIXELS_PER_METRE);
-    put_u32(out, 0);
-    put_u32(out, 0);
-    put_u32(out, 0x00FF0000);
-    put_u32(out, 0x0000FF00);
-    put_u32(out, 0x000000FF);
-    put_u32(out, 0xFF000000);
-    put_u32(out, LCS_SRGB);
-    for (int i = 0; i < 12; ++i) put_u32(out, 0); // colour endpoints and gammas, unused for sRGB
-
-    for (int y = SHEET_SIZE - 1; y >= 0; --y)
-        for (int x = 0; x < SHEET_SIZE; ++x) put_u32(out, sheet.ink[y * SHEET_SIZE + x] ? ~0u : 0u);
+// Ink is opaque white, everything else fully transparent.
+Picture picture(const Sheet& sheet) {
+    Picture out{SHEET_SIZE, SHEET_SIZE, std::vector<uint32_t>(sheet.ink.size())};
+    for (size_t i = 0; i < out.argb.size(); ++i) out.argb[i] = sheet.ink[i] ? ~0u : 0u;
     return out;
 }
 
@@ -197,6 +156,5 @@ int main(int argc, char** argv) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         source.lines.push_back(line);
     }
-    std::vector<uint8_t> bmp = encode_bmp(parse(source));
-    return write_output(argv[2], {reinterpret_cast<const char*>(bmp.data()), bmp.size()});
+    return write_output(argv[2], encode_bmp(picture(parse(source))));
 }

@@ -3,6 +3,7 @@
 
 #include "battlefield/army.h"
 #include "battlefield/ship.h"
+#include "shell/shell.h"
 #include "waves/spawner.h"
 
 #include <cstdint>
@@ -18,12 +19,13 @@ struct Game {
 
 extern Game GAME;
 
-constexpr const char* MAP_PATH = "assets/map.dat";
-constexpr const char* SPAWNER_PATH = "assets/spawner.dat";
+constexpr const char* MAP_FILE = "map.dat";
+constexpr const char* SPAWNER_FILE = "spawner.dat";
 
 // The scene: start_play, then play_frame while CHANGE_STATE is 0, then end_play.
 void play();
-void start_play(const char* map_path = MAP_PATH, const char* spawner_path = SPAWNER_PATH);
+void start_play(const char* map_path = asset_path(MAP_FILE).c_str(),
+                const char* spawner_path = asset_path(SPAWNER_FILE).c_str());
 void play_frame();
 // The updates of one play frame, in order; each draws as it goes, and nothing without a font.
 void update_play(Spawner& spawner);

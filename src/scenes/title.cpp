@@ -61,14 +61,14 @@ void print_title_console() {
 }
 
 void start_title() {
-    load_title_data("assets/title.txt");
+    load_title_data(asset_path("title.txt").c_str());
     MUSIC.reset();
     TITLE_SHOWN = false;
 }
 
 void title_frame() {
     clear_screen();
-    if (TITLE_SHOWN && !MUSIC) MUSIC = load_wav("assets/title.wav");
+    if (TITLE_SHOWN && !MUSIC) MUSIC = load_wav(asset_path("title.wav").c_str());
     // The music starts again whenever the mixer runs dry, so it loops.
     if (MUSIC && mixer_empty()) queue_sound(*MUSIC);
     read_input();

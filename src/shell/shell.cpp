@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 Scene STATE = nullptr;
 uint8_t CHANGE_STATE = 0;
@@ -19,8 +20,46 @@ SDL_Renderer* RENDERER = nullptr;
 uint32_t AUDIO_DEVICE_ID = 0;
 int EXIT_STATUS = 0;
 
+namespace {
+constexpr const char* LOCAL_ASSETS = "assets/";
+
+// Found from the executable, so that an installed tree still works once moved to another
+// prefix; empty when SDL cannot tell where the executable is.
+const std::string& installed_assets() {
+    static const std::string dir = [] {
+        char* base = SDL_GetBasePath();
+        std::string path;
+        if (base)
+            path = (std::filesystem::path(base) / QUELTIVAR_DATA_FROM_GAME "/").lexically_normal();
+        SDL_free(base);
+        return path;
+    }();
+    return dir;
+}
+
+bool has_local_assets() {
+    std::error_code ignored;
+    return std::filesystem::is_directory(LOCAL_ASSETS, ignored);
+}
+
+// A file missing from the installed data directory was first looked for in the working directory.
+std::string also_looked(const char* path) {
+    const std::string& installed = installed_assets();
+    if (installed.empty() || std::string_view(path).rfind(installed, 0) != 0) return "";
+    std::error_code ignored;
+    const auto local = std::filesystem::current_path(ignored) / LOCAL_ASSETS;
+    return " (looked first for a folder " + local.string() + ", then in " + installed + ")";
+}
+} // namespace
+
+std::string asset_path(const char* name) {
+    if (has_local_assets() || installed_assets().empty()) return LOCAL_ASSETS + std::string(name);
+    return installed_assets() + name;
+}
+
 void asset_failure(const char* path, const char* reason) {
-    std::fprintf(stderr, "queltivar: cannot load %s: %s\n", path, reason);
+    std::fprintf(stderr, "queltivar: cannot load %s: %s%s\n", path, reason,
+                 also_looked(path).c_str());
     EXIT_STATUS = 1;
     STATE = nullptr;
 }
@@ -44,6 +83,17 @@ bool sdl_failure(const char* what) {
     EXIT_STATUS = 1;
     STATE = nullptr;
     return false;
+}
+
+// Only the window manager shows it: the game plays the same without, so it runs on, warned.
+void set_window_icon(const char* path) {
+    SDL_Surface* icon = SDL_LoadBMP(path);
+    if (!icon) {
+        std::fprintf(stderr, "queltivar: warning: no window icon: %s: %s\n", path, SDL_GetError());
+        return;
+    }
+    SDL_SetWindowIcon(WINDOW, icon);
+    SDL_FreeSurface(icon);
 }
 } // namespace
 
@@ -103,7 +153,8 @@ void shut_down() {
 
 int run_game() {
     if (!start_up()) return EXIT_STATUS;
-    FONT = load_bmp_font("assets/font.bmp");
+    FONT = load_bmp_font(asset_path("font.bmp").c_str());
+    if (FONT) set_window_icon(asset_path("icon.bmp").c_str());
     run_scenes();
     shut_down();
     return EXIT_STATUS;

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 struct SDL_Window;
@@ -26,6 +27,10 @@ extern int EXIT_STATUS;
 constexpr const char* WINDOW_CAPTION = "Queltivar Nosperida Ku";
 constexpr int32_t WINDOW_WIDTH = 1152;
 constexpr int32_t WINDOW_HEIGHT = 648;
+
+// Where the game's file `name` is: in assets/ of the working directory whenever there is such a
+// folder (a source tree), otherwise in the data directory installed beside the executable.
+std::string asset_path(const char* name);
 
 // The one way a loader reports a file it cannot use: a line on standard error naming the
 // file and the reason, exit status 1, and no further scene (STATE null). Loaders that run
