@@ -22,7 +22,7 @@ bool update_ship(Ship& ship) {
     if (ship.integrity <= 0) {
         play_effect(FX_EXPLOSION);
         SCORE += KILL_SCORE;
-        set_cell(ship.x, ship.y, SPACE_EMPTY);
+        clear_cell(ship.x, ship.y, SPACE_ENEMY);
         return false;
     }
     const int32_t target = scan_for_target(ship, SPACE_PLAYER);
