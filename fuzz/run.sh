@@ -8,6 +8,8 @@ cd "$(dirname "$0")/.."
 SECONDS_EACH=${FUZZ_SECONDS:-60}
 TARGETS=${FUZZ_TARGETS:-"map spawner title font wav play"}
 BUILD=build/fuzz
+# The targets run clear of the desktop session this is started from (tests/clean_env.sh): with
+# a display and no session bus, D-Bus keeps memory that the leak check takes for a crash.
 # The targets' scratch files, and any a crash leaves behind, stay here and go at the end.
 export TMPDIR="$PWD/$BUILD/tmp"
 mkdir -p "$TMPDIR"
@@ -21,15 +23,16 @@ for target in $TARGETS; do
     echo "== fuzzing $target for ${SECONDS_EACH}s"
     # Stderr of the game itself (asset warnings on every broken input) is closed; libFuzzer's
     # and the sanitizers' reports still come through.
-    "$BUILD/fuzz_$target" "$BUILD/corpus/$target" "fuzz/corpus/$target" "fuzz/seeds/$target" \
+    tests/clean_env.sh "$BUILD/fuzz_$target" \
+        "$BUILD/corpus/$target" "fuzz/corpus/$target" "fuzz/seeds/$target" \
         -max_total_time="$SECONDS_EACH" -timeout=20 -rss_limit_mb=2048 -max_len=8192 \
         -close_fd_mask=2 -print_final_stats=1 -artifact_prefix="fuzz/crashes/$target/"
     if [ "${FUZZ_MERGE:-0}" = 1 ]; then
         # Edges only, not hit counts, and nothing the seeds already reach: a few files a target.
         fresh=$(mktemp -d)
         cp "fuzz/seeds/$target/"* "$fresh/"
-        "$BUILD/fuzz_$target" -merge=1 -use_counters=0 -close_fd_mask=2 -max_len=8192 "$fresh" \
-            "fuzz/corpus/$target" "$BUILD/corpus/$target"
+        tests/clean_env.sh "$BUILD/fuzz_$target" -merge=1 -use_counters=0 -close_fd_mask=2 \
+            -max_len=8192 "$fresh" "fuzz/corpus/$target" "$BUILD/corpus/$target"
         for seed in "fuzz/seeds/$target/"*; do rm -f "$fresh/$(basename "$seed")"; done
         rm -rf "fuzz/corpus/$target"
         mv "$fresh" "fuzz/corpus/$target"

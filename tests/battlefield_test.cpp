@@ -214,6 +214,43 @@ TEST_F(Battlefield, AHitEnemyStandsStill200MsARedRamSurvivesOneHitAndTheDeadScor
     EXPECT_EQ(SCORE, 100u);
 }
 
+TEST_F(Battlefield, AShipOrCometLeavingACellThePlayerSteppedIntoLeavesThePlayerThere) {
+    // A blue ram shot dead two cells above the player; the player steps into its emptied cell
+    // during the 200 ms flash, and the removal leaves it there.
+    player = place(PLAYER, 10, 12);
+    spawn_enemy(BLUE_RAM, 10, 10, 1, army);
+    play(0, {KEY_FIRE});
+    play(90, {KEY_UP});
+    play(90, {KEY_UP});
+    EXPECT_EQ(std::tuple(player.x, player.y, army.size()), std::tuple(10, 10, 1u));
+    play(20);
+    EXPECT_EQ(std::tuple(army.size(), SCORE, cell_at(10, 10)), std::tuple(0u, 100u, SPACE_PLAYER));
+
+    // A red ram hit once pauses with its cell empty; the player steps in, and the ram, stepping
+    // off when its pause is over, leaves the player's code behind it.
+    spawn_enemy(RED_RAM, 10, 8, 1, army);
+    play(100, {KEY_FIRE});
+    play(90, {KEY_UP});
+    play(90, {KEY_UP});
+    EXPECT_EQ(std::tuple(player.x, player.y, cell_at(10, 8)), std::tuple(10, 8, SPACE_PLAYER));
+    play(20);
+    EXPECT_EQ(pose(army[0]), std::tuple(11, 8, 1u, 1)) << "resumed, and stepped";
+    EXPECT_EQ(std::tuple(cell_at(10, 8), cell_at(11, 8), player.integrity),
+              std::tuple(+SPACE_PLAYER, +SPACE_ENEMY, 5));
+
+    // A comet shot two cells above the player, and picked up 200 ms later with the player in
+    // its cell.
+    set_map({});
+    army.clear();
+    player = place(PLAYER, 30, 20);
+    spawn_comet(comet, 30, 18);
+    play(100, {KEY_FIRE});
+    play(90, {KEY_UP});
+    play(90, {KEY_UP});
+    play(20);
+    EXPECT_EQ(std::tuple(comet.integrity, player.y, cell_at(30, 18)), std::tuple(-1, 18, 2));
+}
+
 TEST_F(Battlefield, ACometIsTakenByATouchAtOnceOrAShot200MsLaterAndTurnsFromThePlayerAhead) {
     for (const Vector& side : VECTORS) {
         player = place(PLAYER, 20 + side.dx, 20 + side.dy);

@@ -1,6 +1,7 @@
 // The wave script, its spawn fields, the status console and whole games, read off the screen.
 #include "harness.h"
 
+#include "battlefield/map.h"
 #include "scenes/console.h"
 #include "scenes/play.h"
 #include "scenes/title.h"
@@ -104,7 +105,40 @@ TEST(WavesSpawner, TheConsoleDimsWhileAnythingStirsAndOnlyAQuietFieldEarnsTheBon
     }
 }
 
-TEST(PlayGame, APausedGameCallsTheCometAndWinsTwoWavesAndABonusThenTheNextIsLostAndWon) {
+TEST(PlayGame, AShipReleasedOntoThePlayerRamsItAndThePlayersCellNeverReadsEmpty) {
+    Headless game;
+    WorkDir dir;
+    write_file("assets/map.dat", "");
+    // A ram in the top-left corner, where the player stands; the second command never comes.
+    std::vector<uint8_t> script = encode({{.field = 7, .kind = BLUE_RAM, .delay = UINT64_MAX},
+                                          {.field = 0, .kind = BLUE_RAM, .delay = 0}});
+    write_file("assets/spawner.dat", std::string(script.begin(), script.end()));
+    start_play();
+    std::tie(GAME.player.x, GAME.player.y) = std::pair(1, 1);
+    on_read(guard);
+    push_button(SDL_BUTTON_LEFT, true);
+    frame(10);
+    push_button(SDL_BUTTON_LEFT, false);
+    for (int i = 0; i < 20 && GAME.army.empty(); i++) frame(100);
+    ASSERT_EQ(GAME.army.size(), 1u);
+    EXPECT_EQ(std::tuple(GAME.army[0].x, GAME.army[0].y, GAME.army[0].integrity),
+              std::tuple(1, 1, 0))
+        << "it rammed as it came";
+    EXPECT_EQ(cell_at(1, 1), -SPACE_PLAYER) << "the hit pending on the player";
+    std::vector<std::pair<int32_t, size_t>> seen; // integrity and ships after each frame
+    for (int i = 0; i < 8; i++) {
+        frame(16);
+        seen.emplace_back(GAME.player.integrity, GAME.army.size());
+        EXPECT_EQ(cell_at(GAME.player.x, GAME.player.y), SPACE_PLAYER) << "frame " << i;
+        if (i == 0) {
+            EXPECT_EQ(SCORE, 100u) << "a ram's death, as any other";
+        }
+    }
+    EXPECT_EQ(seen, decltype(seen)(8, {4, 0}));
+    end_play();
+}
+
+TEST(PlayGame, APausedGameCallsTheCometAndWinsTwoWavesAndABonusThenTheNextIsLostNotWon) {
     Headless game;
     WorkDir dir;
     write_file("assets/map.dat", "");
@@ -170,18 +204,17 @@ TEST(PlayGame, APausedGameCallsTheCometAndWinsTwoWavesAndABonusThenTheNextIsLost
     EXPECT_EQ(shown.text(17, 25, 13), " Score: 2900 ");
     EXPECT_EQ(STATE, title);
 
-    // The next game has no commands, so it is won in its first frame, after the defeat it shows;
-    // the one after has no script at all, so it ends before its first frame.
+    // The next game has no commands, so it would be won in its first frame, but the player is
+    // lost in it: the defeat is all it shows. The one after has no script at all, so it ends
+    // before its first frame.
     write_file("assets/spawner.dat", std::string(4, '\0'));
     start_play();
     GAME.player.integrity = 0;
-    Frame defeat;
-    shown = frame(10, {[&] { defeat = read_frame(); }, button(true), button(false), button(true),
-                       button(false)});
-    EXPECT_EQ(defeat.text(15, 26, 12), " TE MORISTE ");
-    EXPECT_EQ(defeat.text(17, 21, 21), " Level: 1   Score: 0 ");
-    EXPECT_EQ(defeat.text(19, 18, 28), " Click anywhere to continue ");
-    EXPECT_EQ(shown.text(17, 28, 8), "Score: 0");
+    shown = frame(10, {button(true), button(false)});
+    EXPECT_EQ(shown.text(15, 26, 12), " TE MORISTE ");
+    EXPECT_EQ(shown.text(17, 21, 21), " Level: 1   Score: 0 ");
+    EXPECT_EQ(shown.text(19, 18, 28), " Click anywhere to continue ");
+    EXPECT_EQ(STATE, title) << "no victory screen waits for a click after the defeat";
     CHANGE_STATE = 0;
     start_play(asset_path(MAP_FILE).c_str(), "assets/missing.dat");
     EXPECT_EQ(STATE, nullptr);

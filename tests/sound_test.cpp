@@ -114,6 +114,29 @@ TEST_F(SoundTest, EffectsQueueTheirTonesRisingByThirteenFor180SamplesHoldingAndF
     EXPECT_EQ(noise(350, 0).samples, seeded);
 }
 
+TEST_F(SoundTest, EveryGeneratorTakesAnyFrequencyAndAnyDurationWithinItsEnvelope) {
+    const std::pair<const char*, Generator> generators[] = {
+        {"sine", sine}, {"square", square}, {"sawtooth", sawtooth}, {"noise", noise}};
+    for (const auto& [name, generator] : generators)
+        for (uint16_t frequency : {0, 1, 22050, 22051, 44100, 44101, 65535})
+            for (uint32_t duration : {0, 1, 4, 70}) {
+                const Sound sound = generator(duration, frequency);
+                EXPECT_EQ(std::pair(sound.length, sound.samples.size()),
+                          std::pair(silence(duration).length, size_t{silence(duration).length / 2}))
+                    << name << " " << frequency << " Hz " << duration << " ms";
+                for (int16_t sample : sound.samples) ASSERT_LE(std::abs(sample), 2340) << name;
+            }
+    // Past the output rate, and past half of it for a square, a tone keeps its highest pitch.
+    EXPECT_EQ(sawtooth(70, 44101).samples, sawtooth(70, 44100).samples);
+    EXPECT_EQ(sawtooth(70, 65535).samples, sawtooth(70, 44100).samples);
+    EXPECT_EQ(square(70, 30000).samples, square(70, 22050).samples);
+    // The longest sounds are as long as a 32-bit count of bytes holds: about 13.5 hours.
+    EXPECT_EQ(sound_bytes(70), 6174u);
+    EXPECT_EQ(sound_bytes(48'000'000), 4'233'600'000u);
+    EXPECT_EQ(sound_bytes(49'000'000), UINT32_MAX);
+    EXPECT_EQ(sound_bytes(UINT32_MAX), UINT32_MAX);
+}
+
 TEST_F(SoundTest, AWavInAnotherFormatLoadsAs44100HzMono16BitAndAMissingOneAsNothingWithAWarning) {
     // Unsigned 8-bit stereo at half the rate: 64 above silence on the left, silence on the right.
     std::string wav = "RIFF" + le(36 + 2000, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(2, 2) +

@@ -7,6 +7,8 @@
 #include "shell/clock.h"
 #include "sound/sound.h"
 
+#include <cstdlib>
+
 uint32_t SCORE = 0;
 
 namespace {
@@ -22,7 +24,7 @@ bool update_ship(Ship& ship) {
     if (ship.integrity <= 0) {
         play_effect(FX_EXPLOSION);
         SCORE += KILL_SCORE;
-        set_cell(ship.x, ship.y, SPACE_EMPTY);
+        clear_cell(ship.x, ship.y, SPACE_ENEMY);
         return false;
     }
     const int32_t target = scan_for_target(ship, SPACE_PLAYER);
@@ -49,7 +51,13 @@ void spawn_enemy(uint32_t kind, int32_t x, int32_t y, uint32_t dir, Army& army) 
     ship.x = x;
     ship.y = y;
     ship.dir = dir % 4;
-    set_cell(x, y, SPACE_ENEMY);
+    // Released onto the player, a ship rams it at once, as one that reached it would.
+    if (std::abs(cell_at(x, y)) == SPACE_PLAYER) {
+        ship.integrity = 0;
+        mark_cell(x, y);
+    } else {
+        set_cell(x, y, SPACE_ENEMY);
+    }
     army.push_back(ship);
 }
 

@@ -33,7 +33,7 @@ void update_comet(Ship& comet, Ship& player) {
         comet.integrity = -1;
         // Replaces a latched negative charge too, which frees the trigger.
         player.charge = player.max_charge;
-        set_cell(comet.x, comet.y, SPACE_EMPTY);
+        clear_cell(comet.x, comet.y, SPACE_ENEMY);
         return;
     }
     if (TIME.now < comet.last_move + comet.move_interval) return;

@@ -4,6 +4,7 @@
 #include "shell/shell.h"
 
 #include <bit>
+#include <cstdlib>
 
 namespace {
 Grid CELLS{};
@@ -85,6 +86,10 @@ void mark_cell(int32_t x, int32_t y) {
     if (!inside(x, y)) return;
     const int32_t cell = CELLS[index_of(x, y)];
     if (cell > 0) write_cell(x, y, -cell);
+}
+
+void clear_cell(int32_t x, int32_t y, int32_t code) {
+    if (std::abs(cell_at(x, y)) == code) set_cell(x, y, SPACE_EMPTY);
 }
 
 void load_map(const char* path) {

@@ -40,6 +40,9 @@ int32_t cell_at(int32_t x, int32_t y);
 void set_cell(int32_t x, int32_t y, int32_t code);
 // Writes minus the absolute value: a pending hit, once however often it is marked.
 void mark_cell(int32_t x, int32_t y);
+// Empties the cell at (x, y) only while it holds `code` or a pending hit on it: a ship that
+// leaves its cell or is removed clears its own mark, never the player who stepped in.
+void clear_cell(int32_t x, int32_t y, int32_t code);
 
 // Steps from (x, y), inside the grid, to the first cell that is not empty in each direction
 // (up, right, down, left); the grid's edge counts as one step beyond its last cell.

@@ -69,7 +69,7 @@ void redirect(Ship& ship) {
 }
 
 void march(Ship& ship) {
-    set_cell(ship.x, ship.y, SPACE_EMPTY);
+    clear_cell(ship.x, ship.y, SPACE_ENEMY);
     const Vector& step = VECTORS[ship.dir];
     // Any pending hit ahead blocks too; the cell is entered only when it holds exactly 0.
     if (cell_at(ship.x + step.dx, ship.y + step.dy) == SPACE_EMPTY) {

@@ -78,11 +78,12 @@ void play_frame() {
     update_play(spawner);
     present_screen();
 
-    // Each check runs whatever the one before did: a defeat can be followed by a victory.
+    // The end checks follow a pause; a frame that shows the defeat declares no victory.
     if (escape_down()) pause_game();
-    if (GAME.player.integrity < 1) game_over(spawner.level);
+    const bool lost = GAME.player.integrity < 1;
+    if (lost) game_over(spawner.level);
     // The ships of the last command must have been released, and destroyed, too.
-    if (spawner.next >= spawner.count && spawner.pending == 0 && GAME.army.empty() &&
+    if (!lost && spawner.next >= spawner.count && spawner.pending == 0 && GAME.army.empty() &&
         GAME.comet.integrity < 0)
         victory();
 }

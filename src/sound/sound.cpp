@@ -25,15 +25,24 @@ constexpr uint32_t ENVELOPE_SAMPLES = 180; // samples of attack, and of release
 // A hostile rate of 1 Hz grows the conversion buffer up to 88200 times; past this, refused.
 constexpr size_t MAX_CONVERSION_BYTES = size_t{1} << 28;
 
-// Samples in `duration` ms, in single precision as the buffer size is computed.
-uint32_t sample_count(uint32_t duration) {
-    return static_cast<uint32_t>(static_cast<float>(AUDIO_RATE) *
-                                 (static_cast<float>(duration) / 1000.0f));
+// A count reckoned in single precision, cut to the most that 32 bits hold.
+uint32_t saturated(float count) {
+    return count < 4294967296.0f ? static_cast<uint32_t>(count) : UINT32_MAX;
 }
 
-// Samples that a frequency of 0 (not a tone) or beyond the output rate would divide by.
+// Samples in `duration` ms, in single precision as the buffer size is computed; never more
+// than the buffer holds once its length is cut to 32 bits.
+uint32_t sample_count(uint32_t duration) {
+    return std::min(
+        saturated(static_cast<float>(AUDIO_RATE) * (static_cast<float>(duration) / 1000.0f)),
+        UINT32_MAX / 2);
+}
+
+// Samples a period, at least one: a frequency of 0 (not a tone) plays as 1 Hz, and one above
+// the output rate as the output rate.
 uint32_t period(uint16_t frequency) {
-    return static_cast<uint32_t>(AUDIO_RATE) / std::max<uint16_t>(frequency, 1);
+    return std::max<uint32_t>(static_cast<uint32_t>(AUDIO_RATE) / std::max<uint16_t>(frequency, 1),
+                              1);
 }
 
 // A little-endian signed 16-bit sample from two bytes.
@@ -142,11 +151,15 @@ uint16_t next_amplitude(uint16_t amplitude, uint32_t i, uint32_t n) {
     return amplitude;
 }
 
-Sound silence(uint32_t duration) {
+uint32_t sound_bytes(uint32_t duration) {
     const float seconds = static_cast<float>(duration) / 1000.0f;
     const float frames = seconds * static_cast<float>(AUDIO_RATE);
     const float samples = static_cast<float>(AUDIO_CHANNELS) * frames;
-    const auto length = static_cast<uint32_t>(samples + samples);
+    return saturated(samples + samples);
+}
+
+Sound silence(uint32_t duration) {
+    const uint32_t length = sound_bytes(duration);
     return Sound{.length = length, .samples = std::vector<int16_t>(length / 2)};
 }
 

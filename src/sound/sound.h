@@ -27,6 +27,9 @@ constexpr double TAU = 6.283185307179586;
 // release left out when the tone is shorter than 180 samples.
 uint16_t next_amplitude(uint16_t amplitude, uint32_t i, uint32_t n);
 
+// Bytes of sample data in a sound of `duration` ms; past about 13.5 hours, the most that a
+// Sound's 32-bit length holds.
+uint32_t sound_bytes(uint32_t duration);
 Sound silence(uint32_t duration);
 Sound sine(uint32_t duration, uint16_t frequency);
 Sound square(uint32_t duration, uint16_t frequency);
