@@ -11,6 +11,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 Scene STATE = nullptr;
 uint8_t CHANGE_STATE = 0;
@@ -20,21 +24,65 @@ uint32_t AUDIO_DEVICE_ID = 0;
 int EXIT_STATUS = 0;
 
 void asset_failure(const char* path, const char* reason) {
-    std::fprintf(stderr, "queltivar: cannot load %s: %s\n", path, reason);
+    std::fprintf(stderr, "queltivar: cannot load %s: %s\n", absolute_path(path).c_str(), reason);
     EXIT_STATUS = 1;
     STATE = nullptr;
 }
 
-std::optional<std::vector<uint8_t>> read_asset(const char* path, size_t limit) {
-    FILE* file = std::fopen(path, "rb");
+std::string absolute_path(const char* path) {
+    std::error_code error;
+    const std::filesystem::path full = std::filesystem::absolute(path, error);
+    return error ? path : full.lexically_normal().string();
+}
+
+void FileCloser::operator()(std::FILE* file) const {
+    std::fclose(file);
+}
+
+namespace {
+const char* not_regular(mode_t mode) {
+    if (S_ISDIR(mode)) return std::strerror(EISDIR);
+    if (S_ISFIFO(mode)) return "not a regular file (a FIFO)";
+    if (S_ISCHR(mode)) return "not a regular file (a character device)";
+    if (S_ISBLK(mode)) return "not a regular file (a block device)";
+    if (S_ISSOCK(mode)) return "not a regular file (a socket)";
+    return S_ISREG(mode) ? nullptr : "not a regular file";
+}
+} // namespace
+
+AssetFile open_asset(const char* path) {
+    // Looked at before it is opened, since opening a device can itself do something.
+    struct stat status;
+    if (stat(path, &status) != 0) return {nullptr, std::strerror(errno)};
+    if (const char* reason = not_regular(status.st_mode)) return {nullptr, reason};
+    // Non-blocking and checked again once open, in case the path changed in between.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return {nullptr, std::strerror(errno)};
+    const char* reason =
+        fstat(fd, &status) != 0 ? std::strerror(errno) : not_regular(status.st_mode);
+    if (reason || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        if (!reason) reason = std::strerror(errno);
+        close(fd);
+        return {nullptr, reason};
+    }
+    File file(fdopen(fd, "rb"));
     if (!file) {
-        asset_failure(path, std::strerror(errno));
+        reason = std::strerror(errno);
+        close(fd);
+        return {nullptr, reason};
+    }
+    return {std::move(file), nullptr};
+}
+
+std::optional<std::vector<uint8_t>> read_asset(const char* path, size_t limit) {
+    AssetFile asset = open_asset(path);
+    if (!asset.file) {
+        asset_failure(path, asset.reason);
         CHANGE_STATE = 1;
         return std::nullopt;
     }
     std::vector<uint8_t> bytes(limit);
-    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
-    std::fclose(file);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), asset.file.get()));
     return bytes;
 }
 
