@@ -210,3 +210,50 @@ TEST(Shell, EveryLoaderRefusesWhatIsNoRegularFileAndNamesWhatItIs) {
     }
     FONT.reset();
 }
+
+// Sound is not needed to play: no sound system at all is met like a device that will not open.
+TEST(Shell, WithoutASoundSystemTheGameWarnsOnceAndPlaysSilent) {
+    WorkDir work;
+    const GameRun run = run_built_game({"SDL_AUDIODRIVER=none"});
+    EXPECT_EQ(run.status, 1) << "for the missing font, not for the sound";
+    EXPECT_EQ(lines(run.output), 2u) << run.output;
+    EXPECT_TRUE(run.output.starts_with("queltivar: warning: no audio (")) << run.output;
+    EXPECT_NE(run.output.find("; playing silent\n"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("cannot load " + work.dir + "/assets/font.bmp"), std::string::npos);
+
+    const char* saved = std::getenv("SDL_AUDIODRIVER");
+    const std::string restore = saved ? saved : "";
+    setenv("SDL_AUDIODRIVER", "none", 1);
+    {
+        Headless game;
+        EXPECT_EQ(AUDIO_DEVICE_ID, 0u);
+        EXPECT_EQ(STATE, title);
+        write_file("assets/title.txt", "art\n");
+        on_read(push_quit);
+        run_scenes();
+        EXPECT_EQ(EXIT_STATUS, 0);
+    }
+    setenv("SDL_AUDIODRIVER", restore.c_str(), 1);
+}
+
+// Without a display SDL falls back on a driver that shows nothing; named, it is wanted.
+TEST(Shell, WithNoDisplayToOpenTheGameSaysSoAndEndsWithStatusOne) {
+    WorkDir work;
+    // The system's display libraries, tried and given up, leak at exit; not the game's code.
+    const std::string no_leak_check = "ASAN_OPTIONS=detect_leaks=0";
+    const GameRun run =
+        run_built_game({"-SDL_VIDEODRIVER", "-DISPLAY", "-WAYLAND_DISPLAY", no_leak_check,
+                        // where a Wayland display would be, else its library complains of it
+                        "XDG_RUNTIME_DIR=" + work.dir});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.output.starts_with("queltivar: no display could be opened")) << run.output;
+    EXPECT_EQ(lines(run.output), 1u) << run.output;
+
+    for (const char* named : {"SDL_VIDEODRIVER=offscreen", "SDL_VIDEODRIVER=x11,offscreen"}) {
+        const GameRun asked =
+            run_built_game({"-DISPLAY", "-WAYLAND_DISPLAY", named, no_leak_check});
+        EXPECT_EQ(asked.output, "queltivar: cannot load " + work.dir +
+                                    "/assets/font.bmp: No such file or directory\n")
+            << named;
+    }
+}
