@@ -81,7 +81,11 @@ std::optional<std::vector<uint8_t>> read_asset(const char* path, size_t limit) {
         CHANGE_STATE = 1;
         return std::nullopt;
     }
-    std::vector<uint8_t> bytes(limit);
+    // As much as the file holds, not the limit: a wave script may be read up to 850 KB.
+    struct stat status;
+    const bool sized = fstat(fileno(asset.file.get()), &status) == 0;
+    std::vector<uint8_t> bytes(sized ? std::min(limit, static_cast<size_t>(status.st_size))
+                                     : limit);
     bytes.resize(std::fread(bytes.data(), 1, bytes.size(), asset.file.get()));
     return bytes;
 }
