@@ -61,9 +61,9 @@ bool same_colour(const Cell& cell, const Colour& colour) {
     return cell.r == colour.r && cell.g == colour.g && cell.b == colour.b;
 }
 
-void write_test_font(const std::string& path, int32_t width) {
+void write_test_font(const std::string& path, int32_t width, int32_t height) {
     int32_t per_row = width / CELL;
-    int32_t height = (255 / per_row + 1) * CELL;
+    if (height == 0) height = (255 / per_row + 1) * CELL;
     SDL_Surface* sheet =
         SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
     SDL_FillRect(sheet, nullptr, 0x00000000);

@@ -34,8 +34,9 @@ struct Headless {
     Headless& operator=(const Headless&) = delete;
 };
 
-// Writes the test font sheet, `width` pixels wide, to a BMP file.
-void write_test_font(const std::string& path, int32_t width = 288);
+// Writes the test font sheet, `width` pixels wide, to a BMP file; as tall as glyph 255 needs
+// unless `height` says otherwise.
+void write_test_font(const std::string& path, int32_t width = 288, int32_t height = 0);
 
 // Reads back what the renderer holds now.
 Frame read_frame();

@@ -2,11 +2,14 @@
 #include "harness.h"
 
 #include "input/input.h"
+#include "scenes/play.h"
+#include "scenes/title.h"
 #include "shell/shell.h"
 #include "sound/mixer.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <tuple>
 
 TEST(Input, KeysAndButtonsAreHeldLevelsWhateverTheModifiersRepeatsOrQuickClicks) {
     Headless game;
@@ -76,4 +79,36 @@ TEST(Input, TheVolumeSliderShowsTheKnobAndTakesTheTrackCellUnderTheHeldPointer) 
     read_input();
     volume_slider(30, 22);
     EXPECT_EQ(VOLUME, 5) << "without the button nothing changes";
+}
+
+// A window shown at another size still takes clicks where PLAY and the slider are drawn.
+TEST(Input, ThePointerIsReadInThePicturesPixelsWhateverSizeTheWindowIsShownAt) {
+    Headless game;
+    WorkDir work;
+    write_file("assets/title.txt", "art\n");
+    start_title();
+    // The window's size; the 1152 x 648 picture is scaled to fit, letterboxed when taller.
+    for (auto [w, h, top] : {std::tuple{2304, 1296, 0}, {576, 324, 0}, {1152, 848, 100}}) {
+        SDL_SetWindowSize(WINDOW, w, h);
+        const double scale = w / 1152.0;
+        auto point = [&](int32_t x, int32_t y) {
+            move_pointer(static_cast<int32_t>(x * scale), static_cast<int32_t>(y * scale) + top);
+        };
+        point(1150, 646);
+        read_input();
+        EXPECT_EQ(std::pair(MOUSE_POS.x, MOUSE_POS.y), std::pair(1150, 646)) << w;
+
+        push_button(SDL_BUTTON_LEFT, true);
+        point(396 + 18 * 7 + 9, 567); // the eighth cell of the track
+        read_input();
+        volume_slider(30, 22);
+        EXPECT_EQ(VOLUME, 7) << w;
+        STATE = title, CHANGE_STATE = 0;
+        point(549, 333); // in the middle of PLAY
+        title_frame();
+        EXPECT_EQ(STATE, play) << w;
+        push_button(SDL_BUTTON_LEFT, false);
+        read_input();
+        VOLUME = 10;
+    }
 }

@@ -4,7 +4,10 @@
 #include "shell/shell.h"
 
 #include <SDL.h>
+#include <functional>
 #include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 TEST(Text, EveryGlyphIsCutFromItsOwnCellOfTheSheetWhateverItsWidth) {
     Headless game;
@@ -19,6 +22,52 @@ TEST(Text, EveryGlyphIsCutFromItsOwnCellOfTheSheetWhateverItsWidth) {
             EXPECT_EQ(frame.at(g / 64, g % 64).glyph, g) << width;
             EXPECT_TRUE(g == 0 || same_colour(frame.at(g / 64, g % 64), g % 2 ? PINK : CYAN));
         }
+    }
+}
+
+// A glyph below a short sheet would draw nothing, and its cell keep the last frame's glyph; a
+// header may claim gigabytes. Both are refused before a frame is drawn.
+TEST(Text, ASheetIsTakenOnlyWhenItHoldsGlyph255AndIsNoLargerThanAnyFontCouldNeed) {
+    Headless game;
+    WorkDir work;
+    for (int32_t width : {256 * CELL, CELL}) { // every glyph in one row, in one column
+        write_test_font("assets/font.bmp", width);
+        FONT = load_bmp_font("assets/font.bmp");
+        ASSERT_TRUE(FONT) << width;
+        SDL_RenderClear(RENDERER);
+        print_char(255, 3, 4, WHITE);
+        print_char(1, 3, 5, WHITE);
+        EXPECT_EQ(read_frame().text(3, 4, 2), "\xff\x01") << width;
+    }
+    // The oldest header's 16-bit fields claim 65535 x 65535 pixels in 30 bytes.
+    const std::string claim = "BM" + std::string(12, '\0') + "\x0c" + std::string(3, '\0') +
+                              std::string("\xff\xff\xff\xff\x01\0\x20\0", 8);
+    // A later header's signed 32-bit fields, the height negative for rows top to bottom.
+    const std::string top_down_17_by_4608 =
+        "BM" + std::string(12, '\0') + "\x28" + std::string(3, '\0') +
+        std::string("\x11\0\0\0\0\xee\xff\xff\x01\0\x20\0", 12) + std::string(24, '\0');
+    const std::string full = work.dir + "/assets/font.bmp";
+    for (const auto& [make, reason] : std::vector<std::pair<std::function<void()>, std::string>>{
+             {[] { write_test_font("assets/font.bmp", 288, 270); },
+              "font sheet too short for glyph 255 (288 x 270 pixels)"},
+             {[] { write_test_font("assets/font.bmp", 64 * CELL, 3 * CELL); },
+              "font sheet too short for glyph 255 (1152 x 54 pixels)"},
+             {[] { write_test_font("assets/font.bmp", 257 * CELL); },
+              "font sheet too large (4626 x 18 pixels)"},
+             {[] { write_test_font("assets/font.bmp", 288, 4608); },
+              "font sheet too large (288 x 4608 pixels)"},
+             {[&] { write_file("assets/font.bmp", claim); },
+              "font sheet too large (65535 x 65535 pixels)"},
+             {[&] { write_file("assets/font.bmp", top_down_17_by_4608); },
+              "font sheet narrower than one glyph (17 x 4608 pixels)"},
+         }) {
+        make();
+        EXIT_STATUS = 0;
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(load_bmp_font("assets/font.bmp")) << reason;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "queltivar: cannot load " + full + ": " + reason + "\n");
+        EXPECT_EQ(EXIT_STATUS, 1);
     }
 }
 

@@ -109,13 +109,14 @@ class RealWindow : public testing::Test {
     Window window = 0;
     WorkDir work;
     std::string errors = work.dir + "/stderr";
+    std::string screen = "1280x800x24";
 
     void SetUp() override {
         int fds[2] = {-1, -1};
         ASSERT_EQ(pipe(fds), 0);
         fcntl(fds[0], F_SETFD, FD_CLOEXEC);
         // Xvfb writes the number of a display it found free.
-        xvfb = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x800x24",
+        xvfb = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
                       "-nolisten", "tcp"},
                      "/dev/null");
         close(fds[1]);
@@ -173,28 +174,45 @@ class RealWindow : public testing::Test {
         if (window) XSetInputFocus(x, window, RevertToPointerRoot, CurrentTime);
         return window;
     }
+    // The window's pixels as it is shown now, row by row; empty when it cannot be read.
+    Shot grab(int& width, int& height) {
+        XWindowAttributes a;
+        XImage* image = nullptr;
+        for (int tries = 0; tries < 2 && !image; tries++)
+            if ((tries == 0 || find_window()) && XGetWindowAttributes(x, window, &a))
+                image = XGetImage(x, window, 0, 0, a.width, a.height, AllPlanes, ZPixmap);
+        Shot shot;
+        width = image ? a.width : 0, height = image ? a.height : 0;
+        // Depth 24 comes as 32 bits a pixel.
+        for (int y = 0; y < height; y++) {
+            auto* row = reinterpret_cast<uint32_t*>(image->data + y * image->bytes_per_line);
+            shot.insert(shot.end(), row, row + width);
+        }
+        if (image) XDestroyImage(image);
+        return shot;
+    }
+    // Checked on the picture's own 1152 x 648 pixels, each read from the middle of where the
+    // window shows it: exact at the picture's size and at twice it.
     bool await(const Wanted& wanted, std::chrono::milliseconds patience = 10s) {
         return until(patience, [&] {
+            int width = 0, height = 0;
+            const Shot window_shot = grab(width, height);
             Shot shot;
-            auto grab = [&] {
-                return XGetImage(x, window, 0, 0, WINDOW_WIDTH, WINDOW_HEIGHT, AllPlanes, ZPixmap);
-            };
-            XImage* image = grab();
-            if (!image && find_window()) image = grab();
-            // Depth 24 comes as 32 bits a pixel.
-            for (int y = 0; image && y < WINDOW_HEIGHT; y++) {
-                auto* row = reinterpret_cast<uint32_t*>(image->data + y * image->bytes_per_line);
-                shot.insert(shot.end(), row, row + WINDOW_WIDTH);
-            }
-            if (image) XDestroyImage(image);
+            for (int y = 0; y < WINDOW_HEIGHT && width > 0; y++)
+                for (int x = 0; x < WINDOW_WIDTH; x++)
+                    shot.push_back(window_shot[(2 * y + 1) * height / (2 * WINDOW_HEIGHT) * width +
+                                               (2 * x + 1) * width / (2 * WINDOW_WIDTH)]);
             return wanted(shot);
         });
     }
     void point_at(int row, int col) {
+        XWindowAttributes a;
+        if (!XGetWindowAttributes(x, window, &a)) return;
         int px = 0, py = 0;
         Window child;
-        XTranslateCoordinates(x, window, DefaultRootWindow(x), col * CELL + CELL / 2,
-                              row * CELL + CELL / 2, &px, &py, &child);
+        XTranslateCoordinates(x, window, DefaultRootWindow(x),
+                              (col * CELL + CELL / 2) * a.width / WINDOW_WIDTH,
+                              (row * CELL + CELL / 2) * a.height / WINDOW_HEIGHT, &px, &py, &child);
         XTestFakeMotionEvent(x, -1, px, py, CurrentTime);
         XSync(x, False);
     }
@@ -303,5 +321,68 @@ TEST_F(RealWindow, AMissingAssetFileIsNamedOnStandardErrorAndEndsTheGameWithStat
         }
         ASSERT_EQ(exit_status(), 1);
         EXPECT_NE(stderr_text().find(missing), std::string::npos) << stderr_text();
+    }
+}
+
+// Room on the screen for the window at twice its size.
+class ScaledWindow : public RealWindow {
+  protected:
+    ScaledWindow() {
+        screen = "2400x1400x24";
+    }
+    // The window shown at `scale` times the picture's size, as a window manager or a desktop's
+    // scaling would show it.
+    void show_at(double scale) {
+        // At the screen's corner: a window partly off the screen cannot be read back.
+        XMoveResizeWindow(x, window, 0, 0, unsigned(WINDOW_WIDTH * scale),
+                          unsigned(WINDOW_HEIGHT * scale));
+        XSync(x, False);
+    }
+    // The title drawn to fit the window at `scale`: the white name where it falls at that scale.
+    // Drawn at any other, that part of the window holds only grey art or nothing.
+    bool title_drawn_at(double scale) {
+        return until(10s, [&] {
+            int width = 0, height = 0, white = 0;
+            const Shot shot = grab(width, height);
+            for (int y = int(5 * CELL * scale); y < int(6 * CELL * scale) && y < height; y++)
+                for (int x = int(21 * CELL * scale); x < int(43 * CELL * scale) && x < width; x++)
+                    white += (shot[y * width + x] & 0xffffff) == 0xffffff;
+            return white > 50;
+        });
+    }
+    // A click on the title at `scale`, held longer each try, until its effect shows. At half the
+    // size a glyph's strokes are lost, so the effect is read with the window at full size.
+    bool click_at(double scale, int row, int col, const Wanted& wanted) {
+        for (auto held = 200ms; held < 4s; held *= 2) {
+            show_at(scale);
+            if (!title_drawn_at(scale)) return false;
+            point_at(row, col);
+            press("", true);
+            std::this_thread::sleep_for(held);
+            press("", false);
+            if (scale < 1) show_at(1);
+            if (await(wanted, 3s)) return true;
+        }
+        return false;
+    }
+};
+
+TEST_F(ScaledWindow, AWindowShownAtHalfOrTwiceItsSizeTakesClicksWhereThePictureIsDrawn) {
+    for (double scale : {0.5, 2.0}) {
+        SCOPED_TRACE(scale);
+        ASSERT_TRUE(launch(QUELTIVAR_SOURCE_DIR)) << stderr_text();
+        ASSERT_TRUE(await(text_at(18, 30, "PLAY", WHITE)));
+        EXPECT_TRUE(click_at(scale, 31, 37, [](const Shot& shot) {
+            return shows(shot, 31, 37, '+', WHITE) && shows(shot, 31, 32, 159, WHITE);
+        })) << "the knob goes to the track cell clicked";
+        ASSERT_TRUE(click_at(scale, 18, 31, [](const Shot& shot) {
+            return player_at(18, 32)(shot) && text_at(1, 1, ">LASER: ", WHITE)(shot);
+        })) << "PLAY leads to the play screen";
+        if (scale > 1) {
+            EXPECT_TRUE(hold("", text_at(34, 1, ">Click anywhere to begin", DARK_GRAY)))
+                << "a click starts the waves";
+        }
+        close_window();
+        EXPECT_EQ(exit_status(), 0) << stderr_text();
     }
 }

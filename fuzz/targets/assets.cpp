@@ -77,36 +77,53 @@ int fuzz_title(const uint8_t* data, size_t size) {
     return 0;
 }
 
-// A BMP file around fuzzed size, depth, compression, masks, palette and pixels.
+// A BMP file around fuzzed size, depth, compression, masks, palette and pixels. Its header may
+// claim any size at all (a 1 KB file can say 16384 x 16384 pixels), in the oldest header's 16-bit
+// fields or a later one's 32-bit ones.
 int fuzz_font(const uint8_t* data, size_t size) {
     fuzz_start();
     FuzzInput in{data, size};
     constexpr std::array<uint32_t, 6> DEPTHS = {1, 4, 8, 16, 24, 32};
-    const uint32_t width = take(in, 2) % 1024;
-    const auto height = static_cast<int32_t>(static_cast<int16_t>(take(in, 2))) % 512;
+    uint32_t width = take(in, 2) % 1024;
+    auto height = static_cast<int32_t>(static_cast<int16_t>(take(in, 2))) % 512;
     const uint32_t bits = DEPTHS[take(in, 1) % DEPTHS.size()];
     const uint32_t flags = take(in, 1);
-    const bool bitfields = flags & 1, cut = flags & 2;
+    const bool bitfields = flags & 1, cut = flags & 2, claims = flags & 4, oldest = flags & 8;
+    if (claims) {
+        width = take(in, 4);
+        height = static_cast<int32_t>(take(in, 4));
+    }
+    if (oldest) width &= 0xffff, height &= 0xffff;
     const uint32_t colours = bits <= 8 ? take(in, 2) % 257 : 0;
     std::vector<uint8_t> masks = bitfields ? take_block(in, 12) : std::vector<uint8_t>{};
     masks.resize(masks.size() + (12 - masks.size()) % 12);
+    if (oldest) masks.clear();
     const uint32_t entries = bits > 8 ? 0 : colours ? colours : 1u << bits;
     std::vector<uint8_t> palette = take_block(in, 4 * entries);
     std::vector<uint8_t> pixels = take_block(in, in.size);
-    const uint32_t stride = (width * bits + 31) / 32 * 4;
-    if (!cut) pixels.resize(std::max<size_t>(pixels.size(), size_t{stride} * std::abs(height)));
+    const uint64_t stride = (uint64_t{width} * bits + 31) / 32 * 4;
+    const uint64_t whole = stride * static_cast<uint64_t>(std::abs(int64_t{height}));
+    // Filled out to what the header promises only where that is a file a font could be.
+    if (!cut && whole <= (1u << 20)) pixels.resize(std::max<size_t>(pixels.size(), whole));
 
-    const uint32_t offset = 14 + 40 + static_cast<uint32_t>(masks.size() + palette.size());
+    const uint32_t header = oldest ? 12 : 40;
+    const uint32_t offset = 14 + header + static_cast<uint32_t>(masks.size() + palette.size());
     std::vector<uint8_t> bmp;
     put_text(bmp, "BM");
     put_le(bmp, offset + static_cast<uint32_t>(pixels.size()), 4);
     put_le(bmp, 0, 4);
     put_le(bmp, offset, 4);
-    for (uint32_t field : {40u, width, static_cast<uint32_t>(height)}) put_le(bmp, field, 4);
-    put_le(bmp, 1, 2);
-    put_le(bmp, bits, 2);
-    for (uint32_t field : {bitfields ? 3u : 0u, 0u, 2835u, 2835u, colours, 0u})
-        put_le(bmp, field, 4);
+    put_le(bmp, header, 4);
+    if (oldest) {
+        for (uint32_t field : {width, static_cast<uint32_t>(height), 1u, bits})
+            put_le(bmp, field, 2);
+    } else {
+        for (uint32_t field : {width, static_cast<uint32_t>(height)}) put_le(bmp, field, 4);
+        put_le(bmp, 1, 2);
+        put_le(bmp, bits, 2);
+        for (uint32_t field : {bitfields ? 3u : 0u, 0u, 2835u, 2835u, colours, 0u})
+            put_le(bmp, field, 4);
+    }
     for (const auto* part : {&masks, &palette, &pixels})
         bmp.insert(bmp.end(), part->begin(), part->end());
 

@@ -103,6 +103,7 @@ void load_map(const char* path) {
 }
 
 void print_map() {
+    if (!FONT) return; // nothing to draw with: the simulation alone
     for (int32_t row = 0; row < MAP_HEIGHT; row++) {
         for (int32_t col = 0; col < MAP_WIDTH; col++) {
             const Space& space = SPACES[code_of(MAP[index_of(col, row)])];

@@ -6,6 +6,8 @@
 #include <SDL.h>
 #include <array>
 #include <bitset>
+#include <optional>
+#include <string>
 #include <vector>
 
 std::unique_ptr<Font> FONT;
@@ -175,16 +177,74 @@ SDL_Texture* sheet_for(const Colour& colour, int32_t row, int32_t col) {
 }
 } // namespace
 
+namespace {
+// Pixels a side and in all of the largest sheet taken: all 256 glyphs in one row (or column),
+// and four times the pixels they need. A header may claim gigabytes in a 1 KB file.
+constexpr int64_t GLYPH_COUNT = 256;
+constexpr int64_t MAX_SHEET_SIDE = GLYPH_COUNT * CELL;
+constexpr int64_t MAX_SHEET_PIXELS = 4 * GLYPH_COUNT * CELL * CELL;
+
+struct SheetSize {
+    int64_t width, height; // pixels; height without the sign of the row order
+};
+
+uint32_t little_endian(const std::array<uint8_t, 26>& bytes, size_t at, size_t count) {
+    uint32_t value = 0;
+    for (size_t i = 0; i < count; i++) value |= uint32_t{bytes[at + i]} << (8 * i);
+    return value;
+}
+
+// The size a BMP file's header gives, read the way SDL's loader reads it: 16-bit fields in the
+// oldest header (12 bytes), signed 32-bit ones in every later one, negative heights top-down.
+std::optional<SheetSize> header_size(std::FILE* file) {
+    std::array<uint8_t, 26> header{};
+    const size_t got = std::fread(header.data(), 1, header.size(), file);
+    if (got < 22 || header[0] != 'B' || header[1] != 'M') return std::nullopt;
+    if (little_endian(header, 14, 4) == 12)
+        return SheetSize{little_endian(header, 18, 2), little_endian(header, 20, 2)};
+    if (got < header.size()) return std::nullopt;
+    const auto width = static_cast<int32_t>(little_endian(header, 18, 4));
+    const auto height = static_cast<int32_t>(little_endian(header, 22, 4));
+    return SheetSize{width, height < 0 ? -int64_t{height} : height};
+}
+
+// Why a sheet of this size cannot be the font; empty when it can. A sheet too short for glyph
+// 255 would draw nothing in that glyph's cells, and a cell a clear leaves alone keeps its past.
+std::string size_refusal(SheetSize size) {
+    const std::string pixels = std::to_string(size.width) + " x " + std::to_string(size.height);
+    if (size.width < CELL) return "font sheet narrower than one glyph (" + pixels + " pixels)";
+    if (size.width > MAX_SHEET_SIDE || size.height > MAX_SHEET_SIDE ||
+        size.width * size.height > MAX_SHEET_PIXELS)
+        return "font sheet too large (" + pixels + " pixels)";
+    const int64_t last_row = (GLYPH_COUNT - 1) * CELL / size.width * CELL;
+    if (size.height < last_row + CELL)
+        return "font sheet too short for glyph 255 (" + pixels + " pixels)";
+    return {};
+}
+} // namespace
+
 std::unique_ptr<Font> load_bmp_font(const char* path, Tint tint) {
-    SDL_Surface* image = SDL_LoadBMP_RW(SDL_RWFromFile(path, "rb"), 1);
+    AssetFile sheet = open_asset(path);
+    if (!sheet.file) {
+        asset_failure(path, sheet.reason);
+        return nullptr;
+    }
+    // SDL allocates whatever size a header claims, so the claim is judged first.
+    const std::optional<SheetSize> claimed = header_size(sheet.file.get());
+    std::string refusal = claimed ? size_refusal(*claimed) : "not a BMP image";
+    if (!refusal.empty() || std::fseek(sheet.file.get(), 0, SEEK_SET) != 0) {
+        asset_failure(path, refusal.empty() ? "cannot read it again" : refusal.c_str());
+        return nullptr;
+    }
+    SDL_Surface* image = SDL_LoadBMP_RW(SDL_RWFromFP(sheet.file.get(), SDL_FALSE), 1);
     if (!image) {
         asset_failure(path, SDL_GetError());
         return nullptr;
     }
-    if (image->w < CELL) {
-        // Cells are cut by the sheet's width; a narrower sheet has no whole glyph.
+    refusal = size_refusal({image->w, image->h}); // as SDL read it, should it read otherwise
+    if (!refusal.empty()) {
         SDL_FreeSurface(image);
-        asset_failure(path, "font sheet narrower than one glyph");
+        asset_failure(path, refusal.c_str());
         return nullptr;
     }
     auto font = std::make_unique<Font>();

@@ -6,12 +6,22 @@
 #include "sound/mixer.h"
 
 #include <SDL.h>
+#include <cmath>
 
 namespace {
 Point sdl_pointer() {
     Point p;
     SDL_GetMouseState(&p.x, &p.y);
     return p;
+}
+
+// The renderer scales the picture to whatever size the window is shown at; clicks are judged
+// where things are drawn, in the picture's own 1152 x 648.
+Point on_picture(Point window) {
+    if (!RENDERER) return window;
+    float x = 0, y = 0;
+    SDL_RenderWindowToLogical(RENDERER, window.x, window.y, &x, &y);
+    return {static_cast<int32_t>(std::floor(x)), static_cast<int32_t>(std::floor(y))};
 }
 } // namespace
 
@@ -27,7 +37,7 @@ void log_key(int32_t keycode, uint8_t value) {
 
 void read_input() {
     // A click is judged where the pointer is now, not where its button event says.
-    MOUSE_POS = POINTER_SOURCE();
+    MOUSE_POS = on_picture(POINTER_SOURCE());
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         switch (event.type) {

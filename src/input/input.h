@@ -11,15 +11,15 @@ constexpr std::array<int32_t, 6> CONTROLS = {119, 100, 115, 97, 13, 27};
 enum : uint8_t { KEY_UP, KEY_RIGHT, KEY_DOWN, KEY_LEFT, KEY_FIRE, KEY_PAUSE };
 
 struct Point {
-    int32_t x, y; // window pixels
+    int32_t x, y; // pixels
 };
 
 extern std::array<uint8_t, 6> KEYS;  // 1 while the control is held
 extern std::array<uint8_t, 6> MOUSE; // by SDL button number 1 to 5; 1 while held
-extern Point MOUSE_POS;
+extern Point MOUSE_POS; // in the picture's pixels, whatever size the window is shown at
 
-// Where read_input takes the pointer position; SDL's mouse state unless a test moves it,
-// since SDL under the dummy video driver never moves its own pointer.
+// Where read_input takes the pointer position, in window pixels; SDL's mouse state unless a
+// test moves it, since SDL under the dummy video driver never moves its own pointer.
 extern Point (*POINTER_SOURCE)();
 
 void read_input();

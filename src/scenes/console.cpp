@@ -40,6 +40,7 @@ void print_bar(uint8_t glyph, int32_t length, int32_t row, int32_t col, const Co
 
 void print_console(const Spawner& spawner, const Ship& player, const Ship& comet,
                    const Army& army) {
+    if (!FONT) return; // nothing to draw with: the simulation alone
     bool busy = !army.empty() || comet.integrity > 0 || spawner.pending != 0;
     const Colour& colour = busy ? DARK_GRAY : WHITE;
 

@@ -11,7 +11,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 Scene STATE = nullptr;
 uint8_t CHANGE_STATE = 0;
@@ -58,38 +61,119 @@ std::string asset_path(const char* name) {
 }
 
 void asset_failure(const char* path, const char* reason) {
-    std::fprintf(stderr, "queltivar: cannot load %s: %s%s\n", path, reason,
+    std::fprintf(stderr, "queltivar: cannot load %s: %s%s\n", absolute_path(path).c_str(), reason,
                  also_looked(path).c_str());
     EXIT_STATUS = 1;
     STATE = nullptr;
 }
 
-std::optional<std::vector<uint8_t>> read_asset(const char* path, size_t limit) {
-    FILE* file = std::fopen(path, "rb");
+std::string absolute_path(const char* path) {
+    std::error_code error;
+    const std::filesystem::path full = std::filesystem::absolute(path, error);
+    return error ? path : full.lexically_normal().string();
+}
+
+void FileCloser::operator()(std::FILE* file) const {
+    std::fclose(file);
+}
+
+namespace {
+const char* not_regular(mode_t mode) {
+    if (S_ISDIR(mode)) return std::strerror(EISDIR);
+    if (S_ISFIFO(mode)) return "not a regular file (a FIFO)";
+    if (S_ISCHR(mode)) return "not a regular file (a character device)";
+    if (S_ISBLK(mode)) return "not a regular file (a block device)";
+    if (S_ISSOCK(mode)) return "not a regular file (a socket)";
+    return S_ISREG(mode) ? nullptr : "not a regular file";
+}
+} // namespace
+
+AssetFile open_asset(const char* path) {
+    // Looked at before it is opened, since opening a device can itself do something.
+    struct stat status;
+    if (stat(path, &status) != 0) return {nullptr, std::strerror(errno)};
+    if (const char* reason = not_regular(status.st_mode)) return {nullptr, reason};
+    // Non-blocking and checked again once open, in case the path changed in between.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return {nullptr, std::strerror(errno)};
+    const char* reason =
+        fstat(fd, &status) != 0 ? std::strerror(errno) : not_regular(status.st_mode);
+    if (reason || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        if (!reason) reason = std::strerror(errno);
+        close(fd);
+        return {nullptr, reason};
+    }
+    File file(fdopen(fd, "rb"));
     if (!file) {
-        asset_failure(path, std::strerror(errno));
+        reason = std::strerror(errno);
+        close(fd);
+        return {nullptr, reason};
+    }
+    return {std::move(file), nullptr};
+}
+
+std::optional<std::vector<uint8_t>> read_asset(const char* path, size_t limit) {
+    AssetFile asset = open_asset(path);
+    if (!asset.file) {
+        asset_failure(path, asset.reason);
         CHANGE_STATE = 1;
         return std::nullopt;
     }
-    std::vector<uint8_t> bytes(limit);
-    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
-    std::fclose(file);
+    // As much as the file holds, not the limit: a wave script may be read up to 850 KB.
+    struct stat status;
+    const bool sized = fstat(fileno(asset.file.get()), &status) == 0;
+    std::vector<uint8_t> bytes(sized ? std::min(limit, static_cast<size_t>(status.st_size))
+                                     : limit);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), asset.file.get()));
     return bytes;
 }
 
 namespace {
-bool sdl_failure(const char* what) {
-    std::fprintf(stderr, "queltivar: %s failed: %s\n", what, SDL_GetError());
+bool start_failure(const std::string& line) {
+    std::fprintf(stderr, "queltivar: %s\n", line.c_str());
     EXIT_STATUS = 1;
     STATE = nullptr;
     return false;
 }
 
+bool sdl_failure(const char* what) {
+    return start_failure(std::string(what) + " failed: " + SDL_GetError());
+}
+
+void warn_silent(const char* why) {
+    std::fprintf(stderr, "queltivar: warning: %s (%s); playing silent\n", why, SDL_GetError());
+}
+
+// Whether SDL_VIDEODRIVER, a comma-separated list, names `driver`.
+bool asked_for(const char* driver) {
+    const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    for (const char* name = asked; name && *name;) {
+        const char* end = std::strchr(name, ',');
+        const size_t length = end ? static_cast<size_t>(end - name) : std::strlen(name);
+        if (length == std::strlen(driver) && SDL_strncasecmp(name, driver, length) == 0)
+            return true;
+        name = end ? end + 1 : name + length;
+    }
+    return false;
+}
+
+// SDL falls back on a driver that shows nothing when no display can be opened; a game nobody
+// can see would run until it is killed. Asked for by name (as the tests do), it is wanted.
+bool no_display() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const bool shows_nothing =
+        driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+    return shows_nothing && !asked_for(driver);
+}
+
 // Only the window manager shows it: the game plays the same without, so it runs on, warned.
 void set_window_icon(const char* path) {
-    SDL_Surface* icon = SDL_LoadBMP(path);
+    const AssetFile file = open_asset(path);
+    SDL_Surface* icon =
+        file.file ? SDL_LoadBMP_RW(SDL_RWFromFP(file.file.get(), SDL_FALSE), 1) : nullptr;
     if (!icon) {
-        std::fprintf(stderr, "queltivar: warning: no window icon: %s: %s\n", path, SDL_GetError());
+        std::fprintf(stderr, "queltivar: warning: no window icon: %s: %s\n",
+                     absolute_path(path).c_str(), file.file ? SDL_GetError() : file.reason);
         return;
     }
     SDL_SetWindowIcon(WINDOW, icon);
@@ -99,9 +183,14 @@ void set_window_icon(const char* path) {
 
 bool start_up() {
     // Only what the game uses; joysticks, controllers, haptics and sensors cost start-up time
-    // (device scans, library loads) for input the game never reads.
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_AUDIO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) {
+    // (device scans, library loads) for input the game never reads. Audio comes apart, below.
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) {
         sdl_failure("SDL_Init");
+        SDL_Quit();
+        return false;
+    }
+    if (no_display()) {
+        start_failure("no display could be opened (is DISPLAY or WAYLAND_DISPLAY set?)");
         SDL_Quit();
         return false;
     }
@@ -109,12 +198,16 @@ bool start_up() {
     STATE = title;
     seed_noise(static_cast<uint32_t>(SDL_GetTicks64()));
 
-    AUDIO_DEVICE_ID = SDL_OpenAudioDevice(nullptr, 0, &AUDIO_SPEC, nullptr, 0);
-    if (AUDIO_DEVICE_ID == 0)
-        std::fprintf(stderr, "queltivar: warning: no audio device (%s); playing silent\n",
-                     SDL_GetError());
-    else
-        SDL_PauseAudioDevice(AUDIO_DEVICE_ID, 0);
+    // No sound system at all is met like a device that will not open: a silent game.
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        warn_silent("no audio");
+    } else {
+        AUDIO_DEVICE_ID = SDL_OpenAudioDevice(nullptr, 0, &AUDIO_SPEC, nullptr, 0);
+        if (AUDIO_DEVICE_ID == 0)
+            warn_silent("no audio device");
+        else
+            SDL_PauseAudioDevice(AUDIO_DEVICE_ID, 0);
+    }
 
     WINDOW = SDL_CreateWindow(WINDOW_CAPTION, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
                               WINDOW_WIDTH, WINDOW_HEIGHT, SDL_WINDOW_ALLOW_HIGHDPI);

@@ -1,6 +1,7 @@
 // Sound buffers: tone synthesis, the effect table and WAV loading.
 #include "sound/sound.h"
 
+#include "shell/shell.h"
 #include "sound/mixer.h"
 
 #include <SDL.h>
@@ -140,7 +141,8 @@ Sound decoded(const uint8_t* bytes, uint32_t length) {
 }
 
 Sound warn_unloadable(const char* path, const char* reason) {
-    std::fprintf(stderr, "queltivar: warning: cannot load %s: %s\n", path, reason);
+    std::fprintf(stderr, "queltivar: warning: cannot load %s: %s\n", absolute_path(path).c_str(),
+                 reason);
     return Sound{.length = 0, .samples = {}};
 }
 } // namespace
@@ -242,12 +244,12 @@ void play_effect(uint8_t effect) {
 }
 
 Sound load_wav(const char* path) {
-    SDL_RWops* file = SDL_RWFromFile(path, "rb");
-    if (!file) return warn_unloadable(path, SDL_GetError());
+    const AssetFile file = open_asset(path);
+    if (!file.file) return warn_unloadable(path, file.reason);
     SDL_AudioSpec format;
     uint8_t* data = nullptr;
     uint32_t bytes = 0;
-    if (!SDL_LoadWAV_RW(file, 1, &format, &data, &bytes))
+    if (!SDL_LoadWAV_RW(SDL_RWFromFP(file.file.get(), SDL_FALSE), 1, &format, &data, &bytes))
         return warn_unloadable(path, SDL_GetError());
 
     SDL_AudioCVT cvt;
