@@ -138,14 +138,16 @@ class RealWindow : public testing::Test {
             if (pid > 0 && kill(pid, SIGKILL) == 0) waitpid(pid, nullptr, 0);
     }
 
-    // Runs the game in `dir`; whether its window shows before it ends.
-    bool launch(const std::string& dir) {
-        game = spawn({"env", "-C", dir, std::string("DISPLAY=") + DisplayString(x),
-                      "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy",
-                      // The system's X and D-Bus libraries leak at exit; leaks of the game's own
-                      // code are for the in-process tests to catch.
-                      "ASAN_OPTIONS=detect_leaks=0", QUELTIVAR_GAME},
-                     errors);
+    // Runs the game in `dir`, on SDL's default renderer unless one is named; whether its window
+    // shows before it ends.
+    bool launch(const std::string& dir, const std::string& renderer = "") {
+        game =
+            spawn({"env", "-C", dir, std::string("DISPLAY=") + DisplayString(x),
+                   "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy", "SDL_RENDER_DRIVER=" + renderer,
+                   // The system's X and D-Bus libraries leak at exit; leaks of the game's own
+                   // code are for the in-process tests to catch.
+                   "ASAN_OPTIONS=detect_leaks=0", QUELTIVAR_GAME},
+                  errors);
         siginfo_t ended = {};
         until(10s, [&] {
             waitid(P_PID, game, &ended, WEXITED | WNOHANG | WNOWAIT);
@@ -183,7 +185,7 @@ class RealWindow : public testing::Test {
             // Depth 24 comes as 32 bits a pixel.
             for (int y = 0; image && y < WINDOW_HEIGHT; y++) {
                 auto* row = reinterpret_cast<uint32_t*>(image->data + y * image->bytes_per_line);
-                shot.insert(shot.end(), row, row + WINDOW_WIDTH);
+                for (int i = 0; i < WINDOW_WIDTH; i++) shot.push_back(row[i] & 0xffffff);
             }
             if (image) XDestroyImage(image);
             return wanted(shot);
@@ -302,5 +304,42 @@ TEST_F(RealWindow, AMissingAssetFileIsNamedOnStandardErrorAndEndsTheGameWithStat
         }
         ASSERT_EQ(exit_status(), 1);
         EXPECT_NE(stderr_text().find(missing), std::string::npos) << stderr_text();
+    }
+}
+
+TEST_F(RealWindow, APauseCoveredOrUnmappedComesBackOnTheDefaultAndTheSoftwareRenderer) {
+    for (const std::string renderer : {"", "software"}) {
+        SCOPED_TRACE("renderer '" + renderer + "'");
+        ASSERT_TRUE(launch(QUELTIVAR_SOURCE_DIR, renderer)) << stderr_text();
+        ASSERT_TRUE(await(text_at(18, 30, "PLAY", WHITE)));
+        point_at(18, 31);
+        ASSERT_TRUE(click("", text_at(1, 1, ">LASER: ", WHITE)));
+        Shot paused;
+        ASSERT_TRUE(hold("Escape", [&](const Shot& shot) {
+            paused = shot;
+            return text_at(17, 18, "Press ESC again to unpause", WHITE)(shot);
+        }));
+        auto as_paused = [&](const Shot& shot) { return shot == paused; };
+
+        XWindowAttributes at;
+        XGetWindowAttributes(x, window, &at);
+        const Window cover = XCreateSimpleWindow(x, DefaultRootWindow(x), at.x, at.y, at.width,
+                                                 at.height, 0, 0, 0x808080);
+        XMapRaised(x, cover);
+        XSync(x, False);
+        XDestroyWindow(x, cover);
+        XSync(x, False);
+        EXPECT_TRUE(await(as_paused)) << "uncovered";
+
+        const Window shown = window;
+        XUnmapWindow(x, shown);
+        XSync(x, False);
+        EXPECT_TRUE(until(10s, [&] { return !find_window(); })) << "unmapped";
+        XMapWindow(x, shown);
+        XSync(x, False);
+        EXPECT_TRUE(await(as_paused)) << "mapped again";
+
+        close_window();
+        EXPECT_EQ(exit_status(), 0) << stderr_text();
     }
 }
