@@ -29,6 +29,9 @@ namespace {
 using namespace std::chrono_literals;
 using Shot = std::vector<uint32_t>; // 0x..RRGGBB pixels row by row; empty without a window
 using Wanted = std::function<bool(const Shot&)>;
+// How long a wait for what should happen may last: ample on two cores busy with other work, and
+// spent in full only when a check fails.
+constexpr auto PATIENCE = 30s;
 
 bool until(std::chrono::milliseconds patience, const std::function<bool()>& done) {
     for (auto end = std::chrono::steady_clock::now() + patience;
@@ -121,7 +124,7 @@ class RealWindow : public testing::Test {
         close(fds[1]);
         std::string display = ":";
         pollfd ready = {.fd = fds[0], .events = POLLIN, .revents = 0};
-        for (char c = 0; poll(&ready, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n';)
+        for (char c = 0; poll(&ready, 1, 30000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n';)
             display += c;
         close(fds[0]);
         x = display.size() > 1 ? XOpenDisplay(display.c_str()) : nullptr;
@@ -149,7 +152,7 @@ class RealWindow : public testing::Test {
                    "ASAN_OPTIONS=detect_leaks=0", QUELTIVAR_GAME},
                   errors);
         siginfo_t ended = {};
-        until(10s, [&] {
+        until(PATIENCE, [&] {
             waitid(P_PID, game, &ended, WEXITED | WNOHANG | WNOWAIT);
             return find_window() || ended.si_pid == game;
         });
@@ -174,7 +177,7 @@ class RealWindow : public testing::Test {
         if (window) XSetInputFocus(x, window, RevertToPointerRoot, CurrentTime);
         return window;
     }
-    bool await(const Wanted& wanted, std::chrono::milliseconds patience = 10s) {
+    bool await(const Wanted& wanted, std::chrono::milliseconds patience = PATIENCE) {
         return until(patience, [&] {
             Shot shot;
             auto grab = [&] {
@@ -219,7 +222,7 @@ class RealWindow : public testing::Test {
             press(control, true);
             std::this_thread::sleep_for(held);
             press(control, false);
-            if (await(wanted, 3s)) return true;
+            if (await(wanted, 5s)) return true;
         }
         return false;
     }
@@ -233,7 +236,7 @@ class RealWindow : public testing::Test {
     }
     std::optional<int> exit_status() {
         int status = 0;
-        if (!until(10s, [&] { return game > 0 && waitpid(game, &status, WNOHANG) == game; }))
+        if (!until(PATIENCE, [&] { return game > 0 && waitpid(game, &status, WNOHANG) == game; }))
             return {};
         game = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -334,7 +337,7 @@ TEST_F(RealWindow, APauseCoveredOrUnmappedComesBackOnTheDefaultAndTheSoftwareRen
         const Window shown = window;
         XUnmapWindow(x, shown);
         XSync(x, False);
-        EXPECT_TRUE(until(10s, [&] { return !find_window(); })) << "unmapped";
+        EXPECT_TRUE(until(PATIENCE, [&] { return !find_window(); })) << "unmapped";
         XMapWindow(x, shown);
         XSync(x, False);
         EXPECT_TRUE(await(as_paused)) << "mapped again";
