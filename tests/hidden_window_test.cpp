@@ -104,7 +104,7 @@ TEST(HiddenWindow, PauseDefeatAndVictoryComeBackPixelForPixelWhenTheWindowAsksAn
     Frame after = read_frame();
     EXPECT_EQ(after.text(17, 18, 26), std::string(26, ' ')) << "the message is gone";
     EXPECT_EQ(after.text(1, 1, 8), ">LASER: ");
-    EXPECT_TRUE(same_colour(after.at(1, 1), WHITE)) << "and the veil";
+    EXPECT_TRUE(same_colour(after.at(1, 1), WHITE)) << "the veil is gone";
 
     // The defeat screen is hidden while the button is up, and again while it is held.
     Pixels defeat;
