@@ -29,6 +29,47 @@ void flood(const std::string& map, std::vector<bool>& reached, int cell) {
     for (int next : {cell - 64, cell + 1, cell + 64, cell - 1}) flood(map, reached, next);
 }
 
+// The shipped sheet, each glyph's ink.
+std::array<Glyph, 256> font_glyphs() {
+    std::array<Glyph, 256> g{};
+    std::unique_ptr<SDL_Surface, decltype(&SDL_FreeSurface)> loaded(
+        SDL_LoadBMP((ASSETS + "font.bmp").c_str()), SDL_FreeSurface);
+    if (!loaded) return g;
+    std::unique_ptr<SDL_Surface, decltype(&SDL_FreeSurface)> sheet(
+        SDL_ConvertSurfaceFormat(loaded.get(), SDL_PIXELFORMAT_ARGB8888, 0), SDL_FreeSurface);
+    for (int code = 0; code < 256; ++code)
+        for (int y = 0; y < 18; ++y)
+            for (int x = 0; x < 18; ++x) {
+                const int px = code % 16 * 18 + x, py = code / 16 * 18 + y;
+                const auto* row = static_cast<const uint8_t*>(sheet->pixels) + py * sheet->pitch;
+                g[code][y][x] = reinterpret_cast<const uint32_t*>(row)[px] >> 24 != 0;
+            }
+    return g;
+}
+
+int lit(const Glyph& glyph) {
+    int count = 0;
+    for (const auto& row : glyph) count += int(std::count(row.begin(), row.end(), true));
+    return count;
+}
+
+Glyph transposed(const Glyph& glyph) {
+    Glyph t{};
+    for (int y = 0; y < 18; ++y)
+        for (int x = 0; x < 18; ++x) t[x][y] = glyph[y][x];
+    return t;
+}
+
+// The most rows in a row that are ink from edge to edge.
+int solid_rows(const Glyph& glyph) {
+    int best = 0, run = 0;
+    for (const auto& row : glyph) {
+        run = std::count(row.begin(), row.end(), true) == 18 ? run + 1 : 0;
+        best = std::max(best, run);
+    }
+    return best;
+}
+
 } // namespace
 
 TEST(Assets, EachToolRebuildsItsCommittedFileAndRefusesItsSourceWithOneFault) {
@@ -213,4 +254,45 @@ TEST(Assets, TheIconIsThePlayersShipOnItsBlockRebuiltAtEverySizeAndSharpAtWholeS
     EXPECT_NE(make(ASSETS + "source/icon.txt", ASSETS + "map.dat", 16, out + ".png"), 0);
     EXPECT_FALSE(std::filesystem::remove(out + ".png")) << "drew from a map as a font";
     std::filesystem::remove("assets_test_icon.txt");
+}
+
+// Measured on the sheet, so that a redraw cannot quietly thin out what a player must see at once.
+TEST(Assets, BeamsRulesWarningsGunnerFacingsAndThePlayersFlashReadAtAGlance) {
+    const std::array<Glyph, 256> g = font_glyphs();
+    // A gunner's aim is drawn at 75/255: it needs ink to show; a fired beam is solid.
+    for (const Glyph& beam : {transposed(g[158]), g[159]}) {
+        EXPECT_GE(solid_rows(beam), 3) << "a fired beam is solid, 3 pixels or more";
+        EXPECT_GE(lit(beam), 72) << "an aiming beam shows on black";
+    }
+    EXPECT_GE(solid_rows(g[45]), 1) << "'-' runs from cell edge to cell edge";
+    EXPECT_GE(solid_rows(transposed(g[124])), 1) << "'|' runs from cell edge to cell edge";
+    for (int y = 0; y < 18; ++y) EXPECT_EQ(g[45][y][0], g[45][y][17]) << "'-' meets the next";
+    EXPECT_EQ(g[124][0], g[124][17]) << "'|' meets the next";
+
+    int narrowest = 18;
+    for (const auto& row : g['!'])
+        if (int width = int(std::count(row.begin(), row.end(), true)))
+            narrowest = std::min(narrowest, width);
+    EXPECT_GE(narrowest, 4) << "the spawn warning's '!' is bold";
+
+    // Turned about, a gunner changes at least half of its outline.
+    for (int dir : {0, 1}) {
+        int changed = 0, either = 0;
+        for (int y = 0; y < 18; ++y)
+            for (int x = 0; x < 18; ++x) {
+                const bool a = g[20 + dir][y][x], b = g[22 + dir][y][x];
+                changed += a != b;
+                either += a || b;
+            }
+        EXPECT_GE(2 * changed, either) << "gunner facings " << 20 + dir << " and " << 22 + dir;
+    }
+
+    // Over the hit flash the player's overlay must change the flash's outline, not only recolour
+    // the flash's own strokes, or a hit player looks like a hit enemy.
+    for (int dir = 0; dir < 4; ++dir) {
+        int outside = 0;
+        for (int y = 0; y < 18; ++y)
+            for (int x = 0; x < 18; ++x) outside += g[132 + dir][y][x] && !g[155][y][x];
+        EXPECT_GE(outside, 24) << "overlay " << 132 + dir;
+    }
 }

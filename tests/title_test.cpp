@@ -9,7 +9,10 @@
 #include "sound/sound.h"
 
 #include <SDL.h>
+#include <algorithm>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -130,4 +133,44 @@ TEST_F(TitleTest, AMissingArtFileEndsTheProgramWithoutAFrame) {
     EXPECT_EQ(EXIT_STATUS, 1);
     EXPECT_NE(errors.find("assets/title.txt"), std::string::npos) << errors;
     EXPECT_EQ(MIXER.count, 3087u) << "no music, only the PLAY sound";
+}
+
+// Whatever the shipped art draws as part of the button (the word and any drawing that touches
+// it, cell to cell) is inside the PLAY rectangle: a click on any corner of any of its cells plays.
+TEST_F(TitleTest, EveryCellTheArtDrawsAsThePlayButtonStartsAGame) {
+    std::ifstream in(QUELTIVAR_SOURCE_DIR "/assets/title.txt", std::ios::binary);
+    start(std::string(std::istreambuf_iterator<char>(in), {}), 10);
+    title_frame();
+    const Frame shown = read_frame();
+    auto drawn = [&](int32_t row, int32_t col) {
+        return row >= 0 && row < ROWS && col >= 0 && col < COLUMNS &&
+               shown.at(row, col).glyph > ' ';
+    };
+    std::vector<std::pair<int32_t, int32_t>> button;
+    for (int32_t col = 30; col < 34; col++) button.emplace_back(18, col);
+    for (size_t i = 0; i < button.size(); i++)
+        for (int32_t dy = -1; dy <= 1; dy++)
+            for (int32_t dx = -1; dx <= 1; dx++) {
+                const std::pair cell = {button[i].first + dy, button[i].second + dx};
+                if (drawn(cell.first, cell.second) && std::ranges::count(button, cell) == 0)
+                    button.push_back(cell);
+            }
+    EXPECT_EQ(shown.text(18, 30, 4), "PLAY");
+    for (const auto& [row, col] : button)
+        for (const auto& [x, y] :
+             {std::pair{0, 0}, {CELL - 1, 0}, {0, CELL - 1}, {CELL - 1, CELL - 1}}) {
+            SCOPED_TRACE(testing::Message() << "row " << row << ", col " << col);
+            STATE = title;
+            CHANGE_STATE = 0;
+            on_read([=] {
+                move_pointer(col * CELL + x, row * CELL + y);
+                push_button(SDL_BUTTON_LEFT, true);
+            });
+            title_frame();
+            EXPECT_EQ(STATE, play);
+            on_read([] { push_button(SDL_BUTTON_LEFT, false); });
+            title_frame();
+        }
+    STATE = title;
+    leave_title();
 }

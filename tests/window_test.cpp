@@ -29,6 +29,9 @@ namespace {
 using namespace std::chrono_literals;
 using Shot = std::vector<uint32_t>; // 0x..RRGGBB pixels row by row; empty without a window
 using Wanted = std::function<bool(const Shot&)>;
+// How long a wait for what should happen may last: ample on two cores busy with other work, and
+// spent in full only when a check fails.
+constexpr auto PATIENCE = 30s;
 
 bool until(std::chrono::milliseconds patience, const std::function<bool()>& done) {
     for (auto end = std::chrono::steady_clock::now() + patience;
@@ -122,7 +125,7 @@ class RealWindow : public testing::Test {
         close(fds[1]);
         std::string display = ":";
         pollfd ready = {.fd = fds[0], .events = POLLIN, .revents = 0};
-        for (char c = 0; poll(&ready, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n';)
+        for (char c = 0; poll(&ready, 1, 30000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n';)
             display += c;
         close(fds[0]);
         x = display.size() > 1 ? XOpenDisplay(display.c_str()) : nullptr;
@@ -139,17 +142,19 @@ class RealWindow : public testing::Test {
             if (pid > 0 && kill(pid, SIGKILL) == 0) waitpid(pid, nullptr, 0);
     }
 
-    // Runs the game in `dir`; whether its window shows before it ends.
-    bool launch(const std::string& dir) {
-        game = spawn({"env", "-C", dir, std::string("DISPLAY=") + DisplayString(x),
-                      "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy",
-                      // Libraries that SDL loads for a real window leak at exit, some from
-                      // modules gone by then that no suppression can name; leaks of the game's
-                      // own code are for the in-process tests to catch.
-                      "ASAN_OPTIONS=detect_leaks=0", QUELTIVAR_GAME},
-                     errors);
+    // Runs the game in `dir`, on SDL's default renderer unless one is named; whether its window
+    // shows before it ends.
+    bool launch(const std::string& dir, const std::string& renderer = "") {
+        game =
+            spawn({"env", "-C", dir, std::string("DISPLAY=") + DisplayString(x),
+                   "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy", "SDL_RENDER_DRIVER=" + renderer,
+                   // Libraries that SDL loads for a real window leak at exit, some from
+                   // modules gone by then that no suppression can name; leaks of the game's
+                   // own code are for the in-process tests to catch.
+                   "ASAN_OPTIONS=detect_leaks=0", QUELTIVAR_GAME},
+                  errors);
         siginfo_t ended = {};
-        until(10s, [&] {
+        until(PATIENCE, [&] {
             waitid(P_PID, game, &ended, WEXITED | WNOHANG | WNOWAIT);
             return find_window() || ended.si_pid == game;
         });
@@ -193,7 +198,7 @@ class RealWindow : public testing::Test {
     }
     // Checked on the picture's own 1152 x 648 pixels, each read from the middle of where the
     // window shows it: exact at the picture's size and at twice it.
-    bool await(const Wanted& wanted, std::chrono::milliseconds patience = 10s) {
+    bool await(const Wanted& wanted, std::chrono::milliseconds patience = PATIENCE) {
         return until(patience, [&] {
             int width = 0, height = 0;
             const Shot window_shot = grab(width, height);
@@ -201,7 +206,8 @@ class RealWindow : public testing::Test {
             for (int y = 0; y < WINDOW_HEIGHT && width > 0; y++)
                 for (int x = 0; x < WINDOW_WIDTH; x++)
                     shot.push_back(window_shot[(2 * y + 1) * height / (2 * WINDOW_HEIGHT) * width +
-                                               (2 * x + 1) * width / (2 * WINDOW_WIDTH)]);
+                                               (2 * x + 1) * width / (2 * WINDOW_WIDTH)] &
+                                   0xffffff);
             return wanted(shot);
         });
     }
@@ -236,7 +242,7 @@ class RealWindow : public testing::Test {
             press(control, true);
             std::this_thread::sleep_for(held);
             press(control, false);
-            if (await(wanted, 3s)) return true;
+            if (await(wanted, 5s)) return true;
         }
         return false;
     }
@@ -250,7 +256,7 @@ class RealWindow : public testing::Test {
     }
     std::optional<int> exit_status() {
         int status = 0;
-        if (!until(10s, [&] { return game > 0 && waitpid(game, &status, WNOHANG) == game; }))
+        if (!until(PATIENCE, [&] { return game > 0 && waitpid(game, &status, WNOHANG) == game; }))
             return {};
         game = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -341,7 +347,7 @@ class ScaledWindow : public RealWindow {
     // The title drawn to fit the window at `scale`: the white name where it falls at that scale.
     // Drawn at any other, that part of the window holds only grey art or nothing.
     bool title_drawn_at(double scale) {
-        return until(10s, [&] {
+        return until(PATIENCE, [&] {
             int width = 0, height = 0, white = 0;
             const Shot shot = grab(width, height);
             for (int y = int(5 * CELL * scale); y < int(6 * CELL * scale) && y < height; y++)
@@ -382,6 +388,43 @@ TEST_F(ScaledWindow, AWindowShownAtHalfOrTwiceItsSizeTakesClicksWhereThePictureI
             EXPECT_TRUE(hold("", text_at(34, 1, ">Click anywhere to begin", DARK_GRAY)))
                 << "a click starts the waves";
         }
+        close_window();
+        EXPECT_EQ(exit_status(), 0) << stderr_text();
+    }
+}
+
+TEST_F(RealWindow, APauseCoveredOrUnmappedComesBackOnTheDefaultAndTheSoftwareRenderer) {
+    for (const std::string renderer : {"", "software"}) {
+        SCOPED_TRACE("renderer '" + renderer + "'");
+        ASSERT_TRUE(launch(QUELTIVAR_SOURCE_DIR, renderer)) << stderr_text();
+        ASSERT_TRUE(await(text_at(18, 30, "PLAY", WHITE)));
+        point_at(18, 31);
+        ASSERT_TRUE(click("", text_at(1, 1, ">LASER: ", WHITE)));
+        Shot paused;
+        ASSERT_TRUE(hold("Escape", [&](const Shot& shot) {
+            paused = shot;
+            return text_at(17, 18, "Press ESC again to unpause", WHITE)(shot);
+        }));
+        auto as_paused = [&](const Shot& shot) { return shot == paused; };
+
+        XWindowAttributes at;
+        XGetWindowAttributes(x, window, &at);
+        const Window cover = XCreateSimpleWindow(x, DefaultRootWindow(x), at.x, at.y, at.width,
+                                                 at.height, 0, 0, 0x808080);
+        XMapRaised(x, cover);
+        XSync(x, False);
+        XDestroyWindow(x, cover);
+        XSync(x, False);
+        EXPECT_TRUE(await(as_paused)) << "uncovered";
+
+        const Window shown = window;
+        XUnmapWindow(x, shown);
+        XSync(x, False);
+        EXPECT_TRUE(until(PATIENCE, [&] { return !find_window(); })) << "unmapped";
+        XMapWindow(x, shown);
+        XSync(x, False);
+        EXPECT_TRUE(await(as_paused)) << "mapped again";
+
         close_window();
         EXPECT_EQ(exit_status(), 0) << stderr_text();
     }

@@ -297,3 +297,41 @@ void darken_screen() {
     SDL_SetRenderDrawBlendMode(RENDERER, SDL_BLENDMODE_BLEND);
     SDL_RenderFillRect(RENDERER, nullptr);
 }
+
+namespace {
+// The last frame present_and_keep showed, in the renderer's output pixels.
+struct Kept {
+    std::vector<uint32_t> pixels;
+    int32_t width = 0, height = 0;
+};
+
+Kept KEPT;
+} // namespace
+
+void present_and_keep() {
+    black_out_stale();
+    // Read before presenting: after it, some renderers leave their buffer undefined.
+    SDL_Rect viewport;
+    float scale_x = 1, scale_y = 1;
+    SDL_RenderGetViewport(RENDERER, &viewport);
+    SDL_RenderGetScale(RENDERER, &scale_x, &scale_y);
+    KEPT.width = static_cast<int32_t>(static_cast<float>(viewport.w) * scale_x);
+    KEPT.height = static_cast<int32_t>(static_cast<float>(viewport.h) * scale_y);
+    KEPT.pixels.resize(static_cast<size_t>(KEPT.width) * static_cast<size_t>(KEPT.height));
+    if (KEPT.pixels.empty() || SDL_RenderReadPixels(RENDERER, nullptr, SDL_PIXELFORMAT_ARGB8888,
+                                                    KEPT.pixels.data(), KEPT.width * 4) != 0)
+        KEPT.pixels.clear();
+    SDL_RenderPresent(RENDERER);
+}
+
+void show_kept() {
+    if (KEPT.pixels.empty()) return;
+    // Made for each showing: the renderer, which owns its textures, may be gone by the next.
+    Texture copy(SDL_CreateTexture(RENDERER, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC,
+                                   KEPT.width, KEPT.height));
+    if (!copy || SDL_UpdateTexture(copy.get(), nullptr, KEPT.pixels.data(), KEPT.width * 4) != 0)
+        return;
+    SDL_SetTextureBlendMode(copy.get(), SDL_BLENDMODE_NONE);
+    SDL_RenderCopy(RENDERER, copy.get(), nullptr, nullptr);
+    SDL_RenderPresent(RENDERER);
+}

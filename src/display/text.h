@@ -67,3 +67,8 @@ void print_msg(const char* text, int32_t row, int32_t col, const Colour& colour)
 void clear_screen();
 void present_screen();
 void darken_screen();
+// For a screen shown once and then waited on: presents it and keeps a copy, since the window
+// system may lose what a window showed (minimised, covered) and ask for it again.
+void present_and_keep();
+// Shows the kept copy again, pixel for pixel; the renderer's picture is as it was kept.
+void show_kept();

@@ -9,6 +9,17 @@
 #include <cmath>
 
 namespace {
+bool asks_for_drawing(const SDL_WindowEvent& event) {
+    switch (event.event) {
+    case SDL_WINDOWEVENT_SHOWN:
+    case SDL_WINDOWEVENT_EXPOSED:
+    case SDL_WINDOWEVENT_RESTORED:
+    case SDL_WINDOWEVENT_RESIZED:
+    case SDL_WINDOWEVENT_SIZE_CHANGED: return true;
+    default: return false;
+    }
+}
+
 Point sdl_pointer() {
     Point p;
     SDL_GetMouseState(&p.x, &p.y);
@@ -28,6 +39,7 @@ Point on_picture(Point window) {
 std::array<uint8_t, 6> KEYS = {};
 std::array<uint8_t, 6> MOUSE = {};
 Point MOUSE_POS = {0, 0};
+uint8_t WINDOW_EXPOSED = 0;
 Point (*POINTER_SOURCE)() = sdl_pointer;
 
 void log_key(int32_t keycode, uint8_t value) {
@@ -51,6 +63,9 @@ void read_input() {
         case SDL_MOUSEBUTTONUP:
             if (event.button.button < MOUSE.size())
                 MOUSE[event.button.button] = event.type == SDL_MOUSEBUTTONDOWN;
+            break;
+        case SDL_WINDOWEVENT:
+            if (asks_for_drawing(event.window)) WINDOW_EXPOSED = 1;
             break;
         default: break;
         }

@@ -17,6 +17,9 @@ struct Point {
 extern std::array<uint8_t, 6> KEYS;  // 1 while the control is held
 extern std::array<uint8_t, 6> MOUSE; // by SDL button number 1 to 5; 1 while held
 extern Point MOUSE_POS; // in the picture's pixels, whatever size the window is shown at
+// 1 once the window system has asked for the window to be drawn again (shown, restored,
+// exposed, resized); a screen that is drawn once and then waited on answers it and clears it.
+extern uint8_t WINDOW_EXPOSED;
 
 // Where read_input takes the pointer position, in window pixels; SDL's mouse state unless a
 // test moves it, since SDL under the dummy video driver never moves its own pointer.

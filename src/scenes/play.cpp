@@ -29,15 +29,29 @@ bool escape_down() {
     return KEYS[KEY_PAUSE] != 0;
 }
 
+// The screens that wait are drawn once: shown and kept, then shown again only when the window
+// system has lost them.
+void show_and_keep() {
+    present_and_keep();
+    WINDOW_EXPOSED = 0;
+}
+
+void wait_input() {
+    read_input();
+    if (!WINDOW_EXPOSED) return;
+    WINDOW_EXPOSED = 0;
+    show_kept();
+}
+
 // Both end screens: a veil over the last frame, three lines, then a click back to the title.
 void end_screen(const char* heading, int32_t heading_col, const char* line) {
     darken_screen();
     print_msg(heading, HEADING_ROW, heading_col, WHITE);
     print_msg(line, LINE_ROW, (COLUMNS - static_cast<int32_t>(std::strlen(line))) / 2, WHITE);
     print_msg("Click anywhere to continue", CONTINUE_ROW, CONTINUE_COL, WHITE);
-    present_screen();
-    while (STATE && !MOUSE[SDL_BUTTON_LEFT]) read_input();
-    while (STATE && MOUSE[SDL_BUTTON_LEFT]) read_input();
+    show_and_keep();
+    while (STATE && !MOUSE[SDL_BUTTON_LEFT]) wait_input();
+    while (STATE && MOUSE[SDL_BUTTON_LEFT]) wait_input();
     // A quit asked for during the wait stands.
     if (!STATE) return;
     STATE = title;
@@ -104,11 +118,11 @@ void pause_game() {
     darken_screen();
     // Column 18, one left of the centred 19.
     print_msg("Press ESC again to unpause", 17, 18, WHITE);
-    present_screen();
+    show_and_keep();
     // Begins on a press; ends on the release of the next press.
-    while (STATE && escape_down()) read_input();
-    while (STATE && !escape_down()) read_input();
-    while (STATE && escape_down()) read_input();
+    while (STATE && escape_down()) wait_input();
+    while (STATE && !escape_down()) wait_input();
+    while (STATE && escape_down()) wait_input();
     set_clock();
 }
 
