@@ -22,17 +22,11 @@ Samples play(size_t count) {
     return out;
 }
 
-Samples queued(size_t count) {
-    Samples out(count);
-    for (size_t i = 0; i < count; ++i) out[i] = MIXER.ring[(MIXER.head + i) % MIXER.ring.size()];
-    return out;
-}
-
 // What play_effect queues on an empty mixer.
 Samples effect(uint8_t index) {
     empty_mixer();
     play_effect(index);
-    return queued(MIXER.count);
+    return queued_samples();
 }
 
 // `value` as `bytes` little-endian bytes.
@@ -44,8 +38,7 @@ std::string le(uint32_t value, int bytes) {
 
 struct SoundTest : testing::Test {
     void SetUp() override {
-        MIXER.ring.clear(); // as if never used: the next queue makes a ring of 2^15 samples
-        empty_mixer();
+        reset_mixer(); // as if never used: the next queue makes a ring of 2^15 samples
         VOLUME = 10;
     }
 };
@@ -58,11 +51,11 @@ TEST_F(SoundTest, MixerPlaysSaturatedSumsOverTwentyTimesTheVolumeThenSilenceAndE
     Samples expected(100, -1500);
     expected.resize(2048, 0); // 4096 bytes
     EXPECT_EQ(play(2048), expected);
-    EXPECT_TRUE(mixer_empty());
+    EXPECT_TRUE(mixer_drained());
 
     queue_sound(sound_of({600, -1000, 19, -39, 30000, -30000}));
     queue_sound(Sound{.length = 15, .samples = {400, 0, 0, 0, 10000, -10000, 20, 999}}); // odd byte
-    EXPECT_EQ(queued(MIXER.count), (Samples{1000, -1000, 19, -39, 32767, -32768, 20}));
+    EXPECT_EQ(queued_samples(), (Samples{1000, -1000, 19, -39, 32767, -32768, 20}));
     EXPECT_EQ(play(4), (Samples{500, -500, 0, -10}));
     VOLUME = 0;
     EXPECT_EQ(play(3), Samples(3, 0));
@@ -76,12 +69,12 @@ TEST_F(SoundTest, MixerFadesOver180SamplesAndWhatIsQueuedNextAddsAtOnceEvenWhenT
     stop_sound();
     Samples faded = {9000, 5 * 179, -5 * 178}; // divided by 180 first, truncating toward zero
     for (int i = 3; i < 300; ++i) faded.push_back(i < 180 ? 50 * (180 - i) : 0);
-    EXPECT_EQ(queued(MIXER.count), faded); // the silent rest still queued
+    EXPECT_EQ(queued_samples(), faded); // the silent rest still queued
 
     queue_sound(sound_of(Samples(MIXER_INITIAL_SAMPLES + 1, 400))); // longer than the ring
     for (int16_t& sample : faded) sample += 400;
     faded.resize(MIXER_INITIAL_SAMPLES + 1, 400);
-    EXPECT_EQ(queued(MIXER.count), faded);
+    EXPECT_EQ(queued_samples(), faded);
 }
 
 TEST_F(SoundTest, EffectsQueueTheirTonesRisingByThirteenFor180SamplesHoldingAndFallingToThirteen) {
