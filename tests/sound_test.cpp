@@ -2,6 +2,7 @@
 #include "harness.h"
 #include "sound/mixer.h"
 #include "sound/sound.h"
+#include "tool.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -27,13 +28,6 @@ Samples effect(uint8_t index) {
     empty_mixer();
     play_effect(index);
     return queued_samples();
-}
-
-// `value` as `bytes` little-endian bytes.
-std::string le(uint32_t value, int bytes) {
-    std::string out;
-    for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> 8 * i);
-    return out;
 }
 
 struct SoundTest : testing::Test {
@@ -132,8 +126,8 @@ TEST_F(SoundTest, EveryGeneratorTakesAnyFrequencyAndAnyDurationWithinItsEnvelope
 
 TEST_F(SoundTest, AWavInAnotherFormatLoadsAs44100HzMono16BitAndAMissingOneAsNothingWithAWarning) {
     // Unsigned 8-bit stereo at half the rate: 64 above silence on the left, silence on the right.
-    std::string wav = "RIFF" + le(36 + 2000, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(2, 2) +
-                      le(22050, 4) + le(2 * 22050, 4) + le(2, 2) + le(8, 2) + "data" + le(2000, 4);
+    std::string wav = wav_header(
+        {.channels = 2, .rate = 22050, .byte_rate = 2 * 22050, .block_align = 2, .bits = 8}, 2000);
     for (int frame = 0; frame < 1000; ++frame) wav += "\xc0\x80";
     WorkDir work;
     write_file("stereo.wav", wav);
