@@ -138,13 +138,12 @@ Picture picture(const Sheet& sheet) {
 } // namespace
 
 int main(int argc, char** argv) {
-    return run_tool(argc, argv, 2, "make_font SOURCE.txt OUTPUT.bmp", [&] {
-        std::ifstream in = open_input(argv[1]);
+    return build_tool(argc, argv, "make_font SOURCE.txt OUTPUT.bmp", [](std::istream& in) {
         Source source;
         for (std::string line; std::getline(in, line);) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
             source.lines.push_back(line);
         }
-        write_output(argv[2], encode_bmp(picture(parse(source))));
+        return encode_bmp(picture(parse(source)));
     });
 }

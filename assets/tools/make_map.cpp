@@ -47,9 +47,8 @@ std::vector<uint8_t> parse_map(std::istream& in) {
 } // namespace
 
 int main(int argc, char** argv) {
-    return run_tool(argc, argv, 2, "make_map SOURCE.txt OUTPUT.dat", [&] {
-        std::ifstream in = open_input(argv[1]);
+    return build_tool(argc, argv, "make_map SOURCE.txt OUTPUT.dat", [](std::istream& in) {
         const std::vector<uint8_t> cells = parse_map(in);
-        write_output(argv[2], {reinterpret_cast<const char*>(cells.data()), cells.size()});
+        return std::string(cells.begin(), cells.end());
     });
 }

@@ -511,8 +511,6 @@ std::string wav_file(const std::vector<int16_t>& samples) {
 } // namespace
 
 int main(int argc, char** argv) {
-    return run_tool(argc, argv, 2, "make_music SOURCE.txt OUTPUT.wav", [&] {
-        std::ifstream in = open_input(argv[1]);
-        write_output(argv[2], wav_file(render(parse_song(in))));
-    });
+    return build_tool(argc, argv, "make_music SOURCE.txt OUTPUT.wav",
+                      [](std::istream& in) { return wav_file(render(parse_song(in))); });
 }

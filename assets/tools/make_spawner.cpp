@@ -64,12 +64,11 @@ std::string encode(const std::vector<Command>& commands) {
 } // namespace
 
 int main(int argc, char** argv) {
-    return run_tool(argc, argv, 2, "make_spawner SOURCE.txt OUTPUT.dat", [&] {
-        std::ifstream in = open_input(argv[1]);
+    return build_tool(argc, argv, "make_spawner SOURCE.txt OUTPUT.dat", [](std::istream& in) {
         std::vector<Command> commands;
         std::string text;
         for (int line = 1; std::getline(in, text); ++line) parse_line(text, line, commands);
         if (commands.empty()) throw ToolError{std::nullopt, "the script holds no command"};
-        write_output(argv[2], encode(commands));
+        return encode(commands);
     });
 }

@@ -149,3 +149,13 @@ inline void write_output(const char* path, std::string_view bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out.flush()) throw ToolError{std::nullopt, "cannot write", path};
 }
+
+// Most tools are run as `NAME SOURCE OUTPUT`: `build(in)` makes the output's bytes from the
+// source.
+template <class Build>
+int build_tool(int argc, char** argv, const char* usage, Build build) {
+    return run_tool(argc, argv, 2, usage, [&] {
+        std::ifstream in = open_input(argv[1]);
+        write_output(argv[2], build(in));
+    });
+}
