@@ -7,21 +7,21 @@
 #include <vector>
 
 namespace {
+constexpr size_t LAG = 31;              // words of state
+constexpr size_t SEPARATION = 3;        // from the word each draw adds to
+constexpr int32_t DISCARDED = 310;      // draws thrown away once seeded
+constexpr int32_t MODULUS = 2147483647; // 2^31 - 1, of the seeding generator
+
 // The draws are glibc's rand() (random_r with its default TYPE_3 state), draw for draw: an
 // additive feedback generator, x[i] = x[i-3] + x[i-31] mod 2^32, each draw x[i] >> 1, its 31
-// words seeded by the minimal standard generator and the first 310 draws thrown away. The
-// design expects rand() and its 0 to 32767; written out, a seed makes the same explosions with
-// any C library, and no lock is taken on every draw.
-constexpr size_t LAG = 31;
-constexpr size_t SEPARATION = 3;
-constexpr int32_t DISCARDED = 310;
-constexpr int32_t MODULUS = 2147483647; // 2^31 - 1
-
+// words seeded by the minimal standard generator and the first 310 draws thrown away.
+// Explosions have always been rand()'s noise, 0 to 32767; written out here, a seed makes the
+// same explosions with any C library, and no lock is taken on every draw.
 struct NoiseState {
     std::array<uint32_t, LAG> words{}; // the last 31 values, a ring
     // Not uint32_t: a position of the words' own type could alias them, and would then be
     // reloaded from memory after every draw.
-    size_t front = 3, rear = 0;
+    size_t front = SEPARATION, rear = 0;
     std::vector<uint32_t> run;    // the draws of the latest noise: kept, an explosion is 15435
     std::vector<double> envelope; // amplitude at each sample of the latest length: the same
                                   // for every explosion, so kept too
