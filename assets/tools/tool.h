@@ -52,10 +52,10 @@ inline void put_le(std::string& out, uint64_t value, int bytes) {
 struct WavFormat {
     uint16_t tag = 1; // 1: PCM
     uint16_t channels = 1;
-    uint32_t rate = 44100;      // frames per second
-    uint32_t byte_rate = 88200; // bytes per second
-    uint16_t block_align = 2;   // bytes per frame
-    uint16_t bits = 16;         // per sample
+    uint32_t rate;            // frames per second
+    uint32_t byte_rate;       // bytes per second
+    uint16_t block_align = 2; // bytes per frame
+    uint16_t bits = 16;       // per sample
 };
 
 // A RIFF WAVE file up to its sample data, which is `data_bytes` long and comes next.
