@@ -91,7 +91,7 @@ struct Ring {
         send_audio(nullptr, stream, len);
     }
     bool empty() const {
-        return mixer_empty();
+        return mixer_drained();
     }
 };
 

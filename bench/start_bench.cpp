@@ -52,10 +52,8 @@ bool game_to_first_title_frame() {
 // Puts back what a fresh process starts with, so that the next start-up pays for it again.
 void take_down_game() {
     leave_title(); // drops the music
-    empty_mixer();
+    reset_mixer(); // no ring yet, as before the first sound
     shut_down();
-    std::vector<int16_t>().swap(MIXER.ring); // no ring yet, as before the first sound
-    MIXER.head = 0;
     STATE = nullptr;
     CHANGE_STATE = 0;
     release_free_memory();

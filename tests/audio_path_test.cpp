@@ -50,9 +50,8 @@ TEST(AudioPath, TheCallbackNeverAllocatesOrFreesWhileMusicAndEffectsComeAndGo) {
             << "a callback of " << len << " bytes";
     };
 
-    std::vector<int16_t>().swap(MIXER.ring); // as at start-up: the first queue makes the ring
-    empty_mixer();
-    drain(4096); // nothing queued at all
+    reset_mixer(); // as at start-up: the first queue makes the ring
+    drain(4096);   // nothing queued at all
     EXPECT_GE(heap_calls([&] { queue_sound(effects[0]); }).first, 1u) << "the counter counts";
     for (int len : {1, 1470, 4095, 2 * 40000}) drain(len); // the last runs the queue dry
     queue_sound(effects[1]);
@@ -61,14 +60,12 @@ TEST(AudioPath, TheCallbackNeverAllocatesOrFreesWhileMusicAndEffectsComeAndGo) {
     EXPECT_GE(grown, 1u) << "the bigger ring";
     EXPECT_GE(freed, 1u) << "the old ring";
     const int lengths[] = {1470, 4096, 8191, 3, 1 << 17};
-    for (size_t i = 0; !mixer_empty(); ++i) {
+    for (size_t i = 0; !mixer_drained(); ++i) {
         queue_sound(effects[i % effects.size()]);
         drain(lengths[i % std::size(lengths)]);
     }
     drain(2048); // and dry again
 
-    std::vector<int16_t>().swap(MIXER.ring);
-    MIXER.head = 0;
-    empty_mixer();
+    reset_mixer();
 #endif
 }

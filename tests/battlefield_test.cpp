@@ -53,11 +53,9 @@ std::tuple<int32_t, int32_t, uint32_t, int32_t> pose(const Ship& ship) {
 // Whether the mixer holds exactly one play of the effect; it is emptied.
 bool heard(uint8_t effect) {
     const SoundEffect& fx = SOUND_EFFECTS[effect];
-    std::vector<int16_t> want = fx.generator(fx.duration, fx.frequency).samples, got;
-    for (uint32_t i = 0; i < MIXER.count; i++)
-        got.push_back(MIXER.ring[(MIXER.head + i) % MIXER.ring.size()]);
+    const std::vector<int16_t> got = queued_samples();
     empty_mixer();
-    return got == want;
+    return got == fx.generator(fx.duration, fx.frequency).samples;
 }
 
 void load_bytes(const std::string& bytes) {

@@ -8,6 +8,7 @@
 #include "shell/clock.h"
 #include "shell/shell.h"
 #include "sound/mixer.h"
+#include "tool.h"
 #include "waves/spawn_field.h"
 
 #include <SDL.h>
@@ -15,17 +16,14 @@
 
 namespace {
 std::vector<uint8_t> encode(const std::vector<SpawnCommand>& commands) {
-    std::vector<uint8_t> bytes;
-    auto put = [&](uint64_t value, int size) {
-        for (int i = 0; i < size; i++) bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
-    };
-    put(commands.size(), 4);
+    std::string bytes;
+    put_le(bytes, commands.size(), 4);
     for (const SpawnCommand& c : commands) {
-        put(c.field, 1);
-        put(c.kind, 4);
-        put(c.delay, 8);
+        put_le(bytes, c.field, 1);
+        put_le(bytes, c.kind, 4);
+        put_le(bytes, c.delay, 8);
     }
-    return bytes;
+    return {bytes.begin(), bytes.end()};
 }
 
 // A second read in one frame is a screen waiting for input never given: quit, not hang.

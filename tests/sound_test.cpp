@@ -2,6 +2,7 @@
 #include "harness.h"
 #include "sound/mixer.h"
 #include "sound/sound.h"
+#include "tool.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -22,30 +23,16 @@ Samples play(size_t count) {
     return out;
 }
 
-Samples queued(size_t count) {
-    Samples out(count);
-    for (size_t i = 0; i < count; ++i) out[i] = MIXER.ring[(MIXER.head + i) % MIXER.ring.size()];
-    return out;
-}
-
 // What play_effect queues on an empty mixer.
 Samples effect(uint8_t index) {
     empty_mixer();
     play_effect(index);
-    return queued(MIXER.count);
-}
-
-// `value` as `bytes` little-endian bytes.
-std::string le(uint32_t value, int bytes) {
-    std::string out;
-    for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> 8 * i);
-    return out;
+    return queued_samples();
 }
 
 struct SoundTest : testing::Test {
     void SetUp() override {
-        MIXER.ring.clear(); // as if never used: the next queue makes a ring of 2^15 samples
-        empty_mixer();
+        reset_mixer(); // as if never used: the next queue makes a ring of 2^15 samples
         VOLUME = 10;
     }
 };
@@ -58,11 +45,11 @@ TEST_F(SoundTest, MixerPlaysSaturatedSumsOverTwentyTimesTheVolumeThenSilenceAndE
     Samples expected(100, -1500);
     expected.resize(2048, 0); // 4096 bytes
     EXPECT_EQ(play(2048), expected);
-    EXPECT_TRUE(mixer_empty());
+    EXPECT_TRUE(mixer_drained());
 
     queue_sound(sound_of({600, -1000, 19, -39, 30000, -30000}));
     queue_sound(Sound{.length = 15, .samples = {400, 0, 0, 0, 10000, -10000, 20, 999}}); // odd byte
-    EXPECT_EQ(queued(MIXER.count), (Samples{1000, -1000, 19, -39, 32767, -32768, 20}));
+    EXPECT_EQ(queued_samples(), (Samples{1000, -1000, 19, -39, 32767, -32768, 20}));
     EXPECT_EQ(play(4), (Samples{500, -500, 0, -10}));
     VOLUME = 0;
     EXPECT_EQ(play(3), Samples(3, 0));
@@ -76,12 +63,12 @@ TEST_F(SoundTest, MixerFadesOver180SamplesAndWhatIsQueuedNextAddsAtOnceEvenWhenT
     stop_sound();
     Samples faded = {9000, 5 * 179, -5 * 178}; // divided by 180 first, truncating toward zero
     for (int i = 3; i < 300; ++i) faded.push_back(i < 180 ? 50 * (180 - i) : 0);
-    EXPECT_EQ(queued(MIXER.count), faded); // the silent rest still queued
+    EXPECT_EQ(queued_samples(), faded); // the silent rest still queued
 
     queue_sound(sound_of(Samples(MIXER_INITIAL_SAMPLES + 1, 400))); // longer than the ring
     for (int16_t& sample : faded) sample += 400;
     faded.resize(MIXER_INITIAL_SAMPLES + 1, 400);
-    EXPECT_EQ(queued(MIXER.count), faded);
+    EXPECT_EQ(queued_samples(), faded);
 }
 
 TEST_F(SoundTest, EffectsQueueTheirTonesRisingByThirteenFor180SamplesHoldingAndFallingToThirteen) {
@@ -139,8 +126,8 @@ TEST_F(SoundTest, EveryGeneratorTakesAnyFrequencyAndAnyDurationWithinItsEnvelope
 
 TEST_F(SoundTest, AWavInAnotherFormatLoadsAs44100HzMono16BitAndAMissingOneAsNothingWithAWarning) {
     // Unsigned 8-bit stereo at half the rate: 64 above silence on the left, silence on the right.
-    std::string wav = "RIFF" + le(36 + 2000, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(2, 2) +
-                      le(22050, 4) + le(2 * 22050, 4) + le(2, 2) + le(8, 2) + "data" + le(2000, 4);
+    std::string wav = wav_header(
+        {.channels = 2, .rate = 22050, .byte_rate = 2 * 22050, .block_align = 2, .bits = 8}, 2000);
     for (int frame = 0; frame < 1000; ++frame) wav += "\xc0\x80";
     WorkDir work;
     write_file("stereo.wav", wav);

@@ -3,9 +3,6 @@
 
 #include <array>
 #include <cstdint>
-#include <cstdlib>
-#include <fstream>
-#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -25,13 +22,11 @@ struct Sheet {
 };
 
 struct Source {
-    std::string path;
     std::vector<std::string> lines;
 };
 
-[[noreturn]] void fail(const Source& source, size_t line_index, const std::string& message) {
-    std::cerr << source.path << ":" << line_index + 1 << ": " << message << "\n";
-    std::exit(1);
+[[noreturn]] void fail(size_t line_index, const std::string& message) {
+    throw ToolError{static_cast<int>(line_index) + 1, message};
 }
 
 bool is_pixel_row(const std::string& line) {
@@ -43,23 +38,21 @@ bool ends_body(const std::string& line) {
            line.rfind("strip", 0) == 0;
 }
 
-int parse_code(const Source& source, size_t line_index, const std::string& word) {
+int parse_code(size_t line_index, const std::string& word) {
     if (word.empty() || word.size() > 3 ||
         word.find_first_not_of("0123456789") != std::string::npos)
-        fail(source, line_index, "'" + word + "' is not a glyph code (0 to 255)");
+        fail(line_index, "'" + word + "' is not a glyph code (0 to 255)");
     int code = std::stoi(word);
-    if (code >= CODES) fail(source, line_index, "glyph code " + word + " is above 255");
+    if (code >= CODES) fail(line_index, "glyph code " + word + " is above 255");
     return code;
 }
 
 // A range word is "N" or "N-M" with N <= M.
-void parse_range(const Source& source, size_t line_index, const std::string& word,
-                 std::vector<int>& codes) {
+void parse_range(size_t line_index, const std::string& word, std::vector<int>& codes) {
     size_t dash = word.find('-');
-    int first = parse_code(source, line_index, word.substr(0, dash));
-    int last =
-        dash == std::string::npos ? first : parse_code(source, line_index, word.substr(dash + 1));
-    if (last < first) fail(source, line_index, "code range " + word + " runs backwards");
+    int first = parse_code(line_index, word.substr(0, dash));
+    int last = dash == std::string::npos ? first : parse_code(line_index, word.substr(dash + 1));
+    if (last < first) fail(line_index, "code range " + word + " runs backwards");
     for (int code = first; code <= last; ++code) codes.push_back(code);
 }
 
@@ -70,20 +63,18 @@ size_t read_body(const Source& source, size_t header, const std::vector<int>& co
     size_t at = header + 1;
     for (int row = 0; row < CELL; ++row, ++at) {
         if (at >= source.lines.size() || ends_body(source.lines[at]))
-            fail(source, at,
+            fail(at,
                  name + " has " + std::to_string(row) + " rows, expected " + std::to_string(CELL));
         const std::string& line = source.lines[at];
         size_t bad = line.find_first_not_of("#.");
         if (bad != std::string::npos)
-            fail(source, at,
-                 "bad character '" + std::string(1, line[bad]) + "' at column " +
-                     std::to_string(bad + 1) + " of " + name + " (only '" + INK + "' and '" +
-                     CLEAR + "' draw)");
+            fail(at, "bad character '" + std::string(1, line[bad]) + "' at column " +
+                         std::to_string(bad + 1) + " of " + name + " (only '" + INK + "' and '" +
+                         CLEAR + "' draw)");
         if (line.size() != width)
-            fail(source, at,
-                 "row " + std::to_string(row + 1) + " of " + name + " is " +
-                     std::to_string(line.size()) + " characters wide, expected " +
-                     std::to_string(width));
+            fail(at, "row " + std::to_string(row + 1) + " of " + name + " is " +
+                         std::to_string(line.size()) + " characters wide, expected " +
+                         std::to_string(width));
         for (size_t x = 0; x < width; ++x) {
             int code = codes[x / CELL];
             int sheet_x = CELL * (code % CELLS_PER_ROW) + static_cast<int>(x % CELL);
@@ -92,12 +83,11 @@ size_t read_body(const Source& source, size_t header, const std::vector<int>& co
         }
     }
     if (at < source.lines.size() && is_pixel_row(source.lines[at]))
-        fail(source, at, name + " has more than " + std::to_string(CELL) + " rows");
+        fail(at, name + " has more than " + std::to_string(CELL) + " rows");
     for (int code : codes) {
         if (sheet.defined_at[code] != 0)
-            fail(source, header,
-                 "glyph " + std::to_string(code) + " is drawn twice (first at line " +
-                     std::to_string(sheet.defined_at[code]) + ")");
+            fail(header, "glyph " + std::to_string(code) + " is drawn twice (first at line " +
+                             std::to_string(sheet.defined_at[code]) + ")");
         sheet.defined_at[code] = static_cast<int>(header + 1);
     }
     return at;
@@ -120,18 +110,18 @@ Sheet parse(const Source& source) {
         if (keyword == "glyph") {
             std::string word;
             words >> word;
-            codes.push_back(parse_code(source, at, word));
+            codes.push_back(parse_code(at, word));
             name = "glyph " + word;
         } else if (keyword == "strip") {
             std::string word;
-            while (words >> word) parse_range(source, at, word, codes);
-            if (codes.empty()) fail(source, at, "strip names no codes");
+            while (words >> word) parse_range(at, word, codes);
+            if (codes.empty()) fail(at, "strip names no codes");
             name = "strip";
         } else {
             const std::string expected =
                 "expected 'glyph CODE words', 'strip RANGES', a ';' comment"
                 " or a blank line, found '";
-            fail(source, at, expected + line + "'");
+            fail(at, expected + line + "'");
         }
         at = read_body(source, at, codes, name, sheet);
     }
@@ -148,13 +138,12 @@ Picture picture(const Sheet& sheet) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!tool_usage(argc, "make_font SOURCE.txt OUTPUT.bmp")) return 2;
-    Source source{argv[1], {}};
-    std::ifstream in;
-    if (!open_source(source.path.c_str(), in)) return 1;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        source.lines.push_back(line);
-    }
-    return write_output(argv[2], encode_bmp(picture(parse(source))));
+    return build_tool(argc, argv, "make_font SOURCE.txt OUTPUT.bmp", [](std::istream& in) {
+        Source source;
+        for (std::string line; std::getline(in, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            source.lines.push_back(line);
+        }
+        return encode_bmp(picture(parse(source)));
+    });
 }

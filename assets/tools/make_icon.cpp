@@ -5,9 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cstdlib>
-#include <fstream>
-#include <iostream>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -24,31 +21,28 @@ struct Layer {
     uint32_t rgb; // 0xRRGGBB
 };
 
-[[noreturn]] void fail(const std::string& where, const std::string& message) {
-    std::cerr << where << ": " << message << "\n";
-    std::exit(1);
-}
-
-std::vector<Layer> parse(const char* path, std::ifstream& in) {
+std::vector<Layer> parse(std::ifstream& in) {
     std::vector<Layer> layers;
     int number = 0;
     for (std::string line; std::getline(in, line);) {
-        const std::string where = std::string(path) + ":" + std::to_string(++number);
+        const auto fail = [where = ++number](const std::string& message) {
+            throw ToolError{where, message};
+        };
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty() || line[0] == ';') continue;
         std::istringstream words(line);
         std::string keyword, code, colour, extra;
         words >> keyword >> code >> colour;
         if (keyword != "glyph" || (words >> extra))
-            fail(where, "expected 'glyph CODE RRGGBB', a ';' comment or a blank line");
+            fail("expected 'glyph CODE RRGGBB', a ';' comment or a blank line");
         if (code.empty() || code.size() > 3 || code.find_first_not_of("0123456789") != code.npos ||
             std::stoi(code) >= CODES)
-            fail(where, "'" + code + "' is not a glyph code (0 to 255)");
+            fail("'" + code + "' is not a glyph code (0 to 255)");
         if (colour.size() != 6 || colour.find_first_not_of("0123456789abcdefABCDEF") != colour.npos)
-            fail(where, "'" + colour + "' is not a colour (six hex digits, RRGGBB)");
+            fail("'" + colour + "' is not a colour (six hex digits, RRGGBB)");
         layers.push_back({std::stoi(code), uint32_t(std::stoul(colour, nullptr, 16))});
     }
-    if (layers.empty()) fail(path, "draws no glyph");
+    if (layers.empty()) throw ToolError{std::nullopt, "draws no glyph"};
     return layers;
 }
 
@@ -222,28 +216,37 @@ std::string encode_png(const Picture& picture) {
     return out;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    if (argc != 5) {
-        std::cerr << "usage: make_icon SOURCE.txt FONT.bmp SIZE OUTPUT.png|OUTPUT.bmp\n";
-        return 2;
-    }
-    std::ifstream source, font;
-    if (!open_source(argv[1], source) || !open_source(argv[2], font)) return 1;
-    const std::vector<Layer> layers = parse(argv[1], source);
+// The font sheet read from `font`, opened at `path`; it must hold all 256 glyphs.
+Picture read_sheet(std::ifstream& font, const char* path) {
     const std::string font_bytes{std::istreambuf_iterator<char>(font), {}};
     const std::optional<Picture> sheet = decode_bmp(font_bytes);
     if (!sheet || sheet->width < CELL || sheet->width % CELL != 0 ||
         sheet->height < ((CODES - 1) * CELL / sheet->width + 1) * CELL)
-        fail(argv[2], "not a font sheet of 256 glyphs");
-    const std::string size_word = argv[3];
-    if (size_word.empty() || size_word.size() > 4 ||
-        size_word.find_first_not_of("0123456789") != size_word.npos || std::stoi(size_word) < 8)
-        fail(size_word, "not an icon size (8 to 9999 pixels)");
-    const Picture icon = draw(*sheet, layers, std::stoi(size_word));
-    const std::string output = argv[4];
-    if (output.ends_with(".png")) return write_output(argv[4], encode_png(icon));
-    if (output.ends_with(".bmp")) return write_output(argv[4], encode_bmp(icon));
-    fail(output, "the icon is written as .png or .bmp");
+        throw ToolError{std::nullopt, "not a font sheet of 256 glyphs", path};
+    return *sheet;
+}
+
+int icon_size(const std::string& word) {
+    if (word.empty() || word.size() > 4 || word.find_first_not_of("0123456789") != word.npos ||
+        std::stoi(word) < 8)
+        throw ToolError{std::nullopt, "not an icon size (8 to 9999 pixels)", word};
+    return std::stoi(word);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return run_tool(argc, argv, 4, "make_icon SOURCE.txt FONT.bmp SIZE OUTPUT.png|OUTPUT.bmp", [&] {
+        std::ifstream source = open_input(argv[1]), font = open_input(argv[2]);
+        const std::vector<Layer> layers = parse(source);
+        const Picture sheet = read_sheet(font, argv[2]);
+        const Picture icon = draw(sheet, layers, icon_size(argv[3]));
+        const std::string output = argv[4];
+        if (output.ends_with(".png"))
+            write_output(argv[4], encode_png(icon));
+        else if (output.ends_with(".bmp"))
+            write_output(argv[4], encode_bmp(icon));
+        else
+            throw ToolError{std::nullopt, "the icon is written as .png or .bmp", output};
+    });
 }

@@ -4,8 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <fstream>
-#include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -52,11 +51,6 @@ struct Song {
     std::vector<int> order; // indices into sections, in playing order
 };
 
-struct SourceError {
-    int line;
-    std::string message;
-};
-
 // Frequencies of octave 4 in millihertz, C to B; other octaves are shifts of these.
 constexpr std::array<uint64_t, 12> OCTAVE_4_MILLIHERTZ = {
     261626, 277183, 293665, 311127, 329628, 349228, 369994, 391995, 415305, 440000, 466164, 493883};
@@ -76,9 +70,9 @@ int parse_count(std::string_view text, int line, int low, int high, std::string_
         if (valid) value = value * 10 + (c - '0');
     }
     if (!valid || value < low || value > high)
-        throw SourceError{line, std::string(what) + " '" + std::string(text) +
-                                    "' is not a number from " + std::to_string(low) + " to " +
-                                    std::to_string(high)};
+        throw ToolError{line, std::string(what) + " '" + std::string(text) +
+                                  "' is not a number from " + std::to_string(low) + " to " +
+                                  std::to_string(high)};
     return value;
 }
 
@@ -89,7 +83,7 @@ int parse_pitch(std::string_view text, int line) {
     constexpr std::array<int, 7> SEMITONES = {0, 2, 4, 5, 7, 9, 11};
     const size_t letter = text.empty() ? std::string_view::npos : LETTERS.find(text[0]);
     if (letter == std::string_view::npos)
-        throw SourceError{line, "'" + std::string(text) + "' is not a note (like F#4) or r"};
+        throw ToolError{line, "'" + std::string(text) + "' is not a note (like F#4) or r"};
     int semitone = SEMITONES[letter];
     size_t at = 1;
     if (at < text.size() && (text[at] == '#' || text[at] == 'b')) {
@@ -99,7 +93,7 @@ int parse_pitch(std::string_view text, int line) {
     const int octave = parse_count(text.substr(at), line, 0, 8, "octave of " + std::string(text));
     const int pitch = octave * 12 + semitone;
     if (pitch < 0 || pitch > 8 * 12 + 11)
-        throw SourceError{line, "note " + std::string(text) + " is out of range"};
+        throw ToolError{line, "note " + std::string(text) + " is out of range"};
     return pitch;
 }
 
@@ -116,10 +110,10 @@ void parse_group(Cursor& cursor, bool drum, int depth, std::vector<Event>& event
     ++cursor.at;
     const std::vector<Event> inner = parse_sequence(cursor, drum, depth + 1);
     if (cursor.at >= cursor.text.size() || cursor.text[cursor.at] != ')')
-        throw SourceError{cursor.line, "'(' without its ')'"};
+        throw ToolError{cursor.line, "'(' without its ')'"};
     ++cursor.at;
     if (cursor.at >= cursor.text.size() || cursor.text[cursor.at] != '*')
-        throw SourceError{cursor.line, "a group needs a repeat count, like (...)*4"};
+        throw ToolError{cursor.line, "a group needs a repeat count, like (...)*4"};
     const size_t start = ++cursor.at;
     while (cursor.at < cursor.text.size() && cursor.text[cursor.at] >= '0' &&
            cursor.text[cursor.at] <= '9')
@@ -127,7 +121,7 @@ void parse_group(Cursor& cursor, bool drum, int depth, std::vector<Event>& event
     const int times =
         parse_count(cursor.text.substr(start, cursor.at - start), cursor.line, 1, 64, "repeat");
     if (events.size() + inner.size() * times > MAX_EVENTS)
-        throw SourceError{cursor.line, "the repeats make too many notes"};
+        throw ToolError{cursor.line, "the repeats make too many notes"};
     for (int i = 0; i < times; ++i) events.insert(events.end(), inner.begin(), inner.end());
 }
 
@@ -141,9 +135,9 @@ void parse_word(Cursor& cursor, bool drum, std::vector<Event>& events) {
         for (const char c : word) {
             const size_t hit = std::string_view(".xXo").find(c);
             if (hit == std::string_view::npos)
-                throw SourceError{cursor.line, std::string("drum step '") + c +
-                                                   "' is not . (rest), x (hit), X (accent) or o "
-                                                   "(open)"};
+                throw ToolError{cursor.line, std::string("drum step '") + c +
+                                                 "' is not . (rest), x (hit), X (accent) or o "
+                                                 "(open)"};
             events.push_back({static_cast<int>(hit), 1});
         }
         return;
@@ -163,10 +157,10 @@ std::vector<Event> parse_sequence(Cursor& cursor, bool drum, int depth) {
         if (c == ' ' || c == '\t') {
             ++cursor.at;
         } else if (c == '(') {
-            if (depth == 4) throw SourceError{cursor.line, "groups nested too deep"};
+            if (depth == 4) throw ToolError{cursor.line, "groups nested too deep"};
             parse_group(cursor, drum, depth, events);
         } else if (c == ')') {
-            if (depth == 0) throw SourceError{cursor.line, "')' without its '('"};
+            if (depth == 0) throw ToolError{cursor.line, "')' without its '('"};
             return events;
         } else if (c == '|') {
             events.push_back({BAR_CHECK, 0});
@@ -198,18 +192,18 @@ void close_section(Section& section, int line) {
         int steps = 0;
         for (const Event& event : section.voices[v]) {
             if (event.value == BAR_CHECK && steps % STEPS_PER_BAR != 0)
-                throw SourceError{line, "section " + section.name + ": a '|' of " +
-                                            std::string(VOICE_NAMES[v]) + " falls at step " +
-                                            std::to_string(steps) + ", not on a bar line"};
+                throw ToolError{line, "section " + section.name + ": a '|' of " +
+                                          std::string(VOICE_NAMES[v]) + " falls at step " +
+                                          std::to_string(steps) + ", not on a bar line"};
             steps += event.steps;
         }
         if (section.steps >= 0 && steps != section.steps)
-            throw SourceError{line, "section " + section.name + ": " + std::string(VOICE_NAMES[v]) +
-                                        " lasts " + std::to_string(steps) +
-                                        " steps, other voices " + std::to_string(section.steps)};
+            throw ToolError{line, "section " + section.name + ": " + std::string(VOICE_NAMES[v]) +
+                                      " lasts " + std::to_string(steps) + " steps, other voices " +
+                                      std::to_string(section.steps)};
         section.steps = steps;
     }
-    if (section.steps <= 0) throw SourceError{line, "section " + section.name + " is empty"};
+    if (section.steps <= 0) throw ToolError{line, "section " + section.name + " is empty"};
 }
 
 // A '#' that begins a word starts a comment; one after a note letter is a sharp.
@@ -220,82 +214,124 @@ std::string strip_comment(const std::string& text) {
     return text;
 }
 
-Song parse_song(std::istream& in) {
+// A line of the source without its comment: the first word, and the words after it, also
+// as the text they stand in.
+struct SourceLine {
+    int number;
+    std::string keyword;
+    std::string rest;
+    std::vector<std::string> args;
+};
+
+// What has been read so far: the song, the section still open, the steps the song plays.
+struct Reading {
     Song song;
     Section* open = nullptr;
-    std::string text;
-    int line = 0;
     int total_steps = 0;
-    while (std::getline(in, text)) {
-        ++line;
-        text = strip_comment(text);
-        if (!text.empty() && text.back() == '\r') text.pop_back();
-        std::istringstream words(text);
-        std::string keyword;
-        if (!(words >> keyword)) continue;
-        std::string rest;
-        std::getline(words, rest);
-        std::istringstream args(rest);
-        std::vector<std::string> arg;
-        for (std::string word; args >> word;) arg.push_back(word);
+};
 
-        if (open) {
-            if (keyword == "end" && arg.empty()) {
-                close_section(*open, line);
-                open = nullptr;
-                continue;
-            }
-            const int voice = voice_index(keyword);
-            if (voice < 0)
-                throw SourceError{line, "'" + keyword +
-                                            "' is not a voice (lead, harmony, bass, "
-                                            "kick, snare, hat) nor end"};
-            Cursor cursor{rest, 0, line, open->duration[voice]};
-            const std::vector<Event> events = parse_sequence(cursor, is_drum(voice), 0);
-            if (events.empty()) throw SourceError{line, "voice line without notes"};
-            open->duration[voice] = cursor.duration;
-            auto& target = open->voices[voice];
-            target.insert(target.end(), events.begin(), events.end());
-        } else if (keyword == "tempo" && arg.size() == 1) {
-            song.tempo = parse_count(arg[0], line, 60, 240, "tempo");
-        } else if (keyword == "volume" && arg.size() == 2) {
-            const int voice = voice_index(arg[0]);
-            if (voice < 0) throw SourceError{line, "'" + arg[0] + "' is not a voice"};
-            song.volume[voice] = parse_count(arg[1], line, 0, 100, "volume");
-        } else if (keyword == "section" && arg.size() == 1) {
-            if (section_index(song, arg[0]) >= 0)
-                throw SourceError{line, "section " + arg[0] + " is defined twice"};
-            Section section{arg[0], {}, {}, 0};
-            section.duration.fill(1);
-            song.sections.push_back(section);
-            open = &song.sections.back();
-        } else if (keyword == "song" && !arg.empty()) {
-            for (const std::string& item : arg) {
-                const size_t star = item.find('*');
-                const int index = section_index(song, item.substr(0, star));
-                if (index < 0)
-                    throw SourceError{line, "section " + item.substr(0, star) + " is not defined"};
-                const int times = star == std::string::npos
-                                      ? 1
-                                      : parse_count(item.substr(star + 1), line, 1, 64, "repeat");
-                for (int i = 0; i < times; ++i) {
-                    song.order.push_back(index);
-                    total_steps += song.sections[index].steps;
-                }
-            }
-        } else {
-            throw SourceError{line, "expected tempo N, volume VOICE N, section NAME or song "
-                                    "NAME..., found '" +
-                                        keyword + "'"};
-        }
-        if (total_steps > MAX_STEPS) throw SourceError{line, "the song is too long"};
+// None for a line that is blank once its comment is gone.
+std::optional<SourceLine> split_line(std::string text, int number) {
+    text = strip_comment(text);
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    std::istringstream words(text);
+    SourceLine line{number, {}, {}, {}};
+    if (!(words >> line.keyword)) return std::nullopt;
+    std::getline(words, line.rest);
+    std::istringstream args(line.rest);
+    for (std::string word; args >> word;) line.args.push_back(word);
+    return line;
+}
+
+// Inside a section: a voice's notes, or its end.
+void read_section_line(Reading& reading, const SourceLine& line) {
+    Section& section = *reading.open;
+    if (line.keyword == "end" && line.args.empty()) {
+        close_section(section, line.number);
+        reading.open = nullptr;
+        return;
     }
-    if (open) throw SourceError{line, "section " + open->name + " has no end"};
-    if (song.tempo == 0) throw SourceError{line, "no tempo given"};
-    if (song.order.empty()) throw SourceError{line, "no song line: nothing to play"};
-    if (int64_t{total_steps} * (RATE * 60 / (song.tempo * 4)) > MAX_SECONDS * RATE)
-        throw SourceError{line, "the song lasts over " + std::to_string(MAX_SECONDS) + " s"};
-    return song;
+    const int voice = voice_index(line.keyword);
+    if (voice < 0)
+        throw ToolError{line.number, "'" + line.keyword +
+                                         "' is not a voice (lead, harmony, bass, kick, snare, "
+                                         "hat) nor end"};
+    Cursor cursor{line.rest, 0, line.number, section.duration[voice]};
+    const std::vector<Event> events = parse_sequence(cursor, is_drum(voice), 0);
+    if (events.empty()) throw ToolError{line.number, "voice line without notes"};
+    section.duration[voice] = cursor.duration;
+    auto& target = section.voices[voice];
+    target.insert(target.end(), events.begin(), events.end());
+}
+
+// The order of play: sections by name, each repeated as its `*N` says.
+void read_order(Reading& reading, const SourceLine& line) {
+    Song& song = reading.song;
+    for (const std::string& item : line.args) {
+        const size_t star = item.find('*');
+        const int index = section_index(song, item.substr(0, star));
+        if (index < 0)
+            throw ToolError{line.number, "section " + item.substr(0, star) + " is not defined"};
+        const int times = star == std::string::npos
+                              ? 1
+                              : parse_count(item.substr(star + 1), line.number, 1, 64, "repeat");
+        for (int i = 0; i < times; ++i) {
+            song.order.push_back(index);
+            reading.total_steps += song.sections[index].steps;
+        }
+    }
+}
+
+// Outside a section: the tempo, a voice's volume, a section's start, or the order of play.
+void read_song_setting(Reading& reading, const SourceLine& line) {
+    Song& song = reading.song;
+    const std::vector<std::string>& arg = line.args;
+    if (line.keyword == "tempo" && arg.size() == 1) {
+        song.tempo = parse_count(arg[0], line.number, 60, 240, "tempo");
+    } else if (line.keyword == "volume" && arg.size() == 2) {
+        const int voice = voice_index(arg[0]);
+        if (voice < 0) throw ToolError{line.number, "'" + arg[0] + "' is not a voice"};
+        song.volume[voice] = parse_count(arg[1], line.number, 0, 100, "volume");
+    } else if (line.keyword == "section" && arg.size() == 1) {
+        if (section_index(song, arg[0]) >= 0)
+            throw ToolError{line.number, "section " + arg[0] + " is defined twice"};
+        Section section{arg[0], {}, {}, 0};
+        section.duration.fill(1);
+        song.sections.push_back(section);
+        reading.open = &song.sections.back();
+    } else if (line.keyword == "song" && !arg.empty()) {
+        read_order(reading, line);
+    } else {
+        throw ToolError{line.number, "expected tempo N, volume VOICE N, section NAME or song "
+                                     "NAME..., found '" +
+                                         line.keyword + "'"};
+    }
+}
+
+// What the whole file must give, `last` its last line.
+void check_song(const Reading& reading, int last) {
+    const Song& song = reading.song;
+    if (reading.open) throw ToolError{last, "section " + reading.open->name + " has no end"};
+    if (song.tempo == 0) throw ToolError{last, "no tempo given"};
+    if (song.order.empty()) throw ToolError{last, "no song line: nothing to play"};
+    if (int64_t{reading.total_steps} * (RATE * 60 / (song.tempo * 4)) > MAX_SECONDS * RATE)
+        throw ToolError{last, "the song lasts over " + std::to_string(MAX_SECONDS) + " s"};
+}
+
+Song parse_song(std::istream& in) {
+    Reading reading;
+    int number = 0;
+    for (std::string text; std::getline(in, text);) {
+        const std::optional<SourceLine> line = split_line(text, ++number);
+        if (!line) continue;
+        if (reading.open)
+            read_section_line(reading, *line);
+        else
+            read_song_setting(reading, *line);
+        if (reading.total_steps > MAX_STEPS) throw ToolError{number, "the song is too long"};
+    }
+    check_song(reading, number);
+    return reading.song;
 }
 
 // Deterministic white noise, so the file is the same on every build.
@@ -466,19 +502,8 @@ std::vector<int16_t> render(const Song& song) {
 }
 
 std::string wav_file(const std::vector<int16_t>& samples) {
-    const uint32_t data_bytes = static_cast<uint32_t>(samples.size() * 2);
-    std::string out = "RIFF";
-    put_le(out, 36 + data_bytes, 4);
-    out += "WAVEfmt ";
-    put_le(out, 16, 4);       // size of the format chunk
-    put_le(out, 1, 2);        // PCM
-    put_le(out, 1, 2);        // mono
-    put_le(out, RATE, 4);     // samples per second
-    put_le(out, RATE * 2, 4); // bytes per second
-    put_le(out, 2, 2);        // bytes per sample frame
-    put_le(out, 16, 2);       // bits per sample
-    out += "data";
-    put_le(out, data_bytes, 4);
+    const auto data_bytes = static_cast<uint32_t>(samples.size() * 2);
+    std::string out = wav_header(WavFormat{.rate = RATE, .byte_rate = RATE * 2}, data_bytes);
     for (const int16_t sample : samples) put_le(out, static_cast<uint16_t>(sample), 2);
     return out;
 }
@@ -486,15 +511,6 @@ std::string wav_file(const std::vector<int16_t>& samples) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!tool_usage(argc, "make_music SOURCE.txt OUTPUT.wav")) return 2;
-    std::ifstream in;
-    if (!open_source(argv[1], in)) return 1;
-    Song song;
-    try {
-        song = parse_song(in);
-    } catch (const SourceError& error) {
-        std::cerr << argv[1] << ":" << error.line << ": " << error.message << "\n";
-        return 1;
-    }
-    return write_output(argv[2], wav_file(render(song)));
+    return build_tool(argc, argv, "make_music SOURCE.txt OUTPUT.wav",
+                      [](std::istream& in) { return wav_file(render(parse_song(in))); });
 }

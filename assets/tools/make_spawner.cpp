@@ -1,11 +1,9 @@
 // Builds the wave script (a count, then packed 13-byte commands) from lines of "field kind
+// delay_ms".
 #include "tool.h"
 
-// delay_ms".
 #include <charconv>
 #include <cstdint>
-#include <fstream>
-#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -30,46 +28,29 @@ bool parse_number(const std::string& word, uint64_t& value) {
     return error == std::errc() && stop == end;
 }
 
-std::string parse_line(const std::string& text, std::vector<Command>& commands) {
+// Adds the command on a line, if it holds one.
+void parse_line(const std::string& text, int line, std::vector<Command>& commands) {
     std::istringstream words(text.substr(0, text.find('#')));
     std::vector<std::string> fields;
     for (std::string word; words >> word;) fields.push_back(word);
-    if (fields.empty()) return "";
+    if (fields.empty()) return;
+    const auto fault = [line](const std::string& message) { return ToolError{line, message}; };
     if (fields.size() != 3)
-        return "expected \"field kind delay_ms\", found " + std::to_string(fields.size()) +
-               " words";
+        throw fault("expected \"field kind delay_ms\", found " + std::to_string(fields.size()) +
+                    " words");
     uint64_t field = 0;
     uint64_t kind = 0;
     uint64_t delay = 0;
-    if (!parse_number(fields[0], field)) return "field '" + fields[0] + "' is not a number";
-    if (!parse_number(fields[1], kind)) return "kind '" + fields[1] + "' is not a number";
-    if (!parse_number(fields[2], delay)) return "delay '" + fields[2] + "' is not a number";
-    if (field > MAX_FIELD) return "field " + fields[0] + " is not 0 to 7";
-    if (kind < MIN_KIND || kind > MAX_KIND) return "kind " + fields[1] + " is not 1 to 5";
-    if (commands.size() == MAX_COMMANDS) return "more than 65535 commands";
+    if (!parse_number(fields[0], field)) throw fault("field '" + fields[0] + "' is not a number");
+    if (!parse_number(fields[1], kind)) throw fault("kind '" + fields[1] + "' is not a number");
+    if (!parse_number(fields[2], delay)) throw fault("delay '" + fields[2] + "' is not a number");
+    if (field > MAX_FIELD) throw fault("field " + fields[0] + " is not 0 to 7");
+    if (kind < MIN_KIND || kind > MAX_KIND) throw fault("kind " + fields[1] + " is not 1 to 5");
+    if (commands.size() == MAX_COMMANDS) throw fault("more than 65535 commands");
     commands.push_back({static_cast<uint8_t>(field), static_cast<uint32_t>(kind), delay});
-    return "";
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    if (!tool_usage(argc, "make_spawner SOURCE.txt OUTPUT.dat")) return 2;
-    std::ifstream in;
-    if (!open_source(argv[1], in)) return 1;
-    std::vector<Command> commands;
-    std::string text;
-    for (int line = 1; std::getline(in, text); ++line) {
-        const std::string error = parse_line(text, commands);
-        if (!error.empty()) {
-            std::cerr << argv[1] << ":" << line << ": " << error << "\n";
-            return 1;
-        }
-    }
-    if (commands.empty()) {
-        std::cerr << argv[1] << ": the script holds no command\n";
-        return 1;
-    }
+std::string encode(const std::vector<Command>& commands) {
     std::string bytes;
     put_le(bytes, commands.size(), 4);
     for (const Command& command : commands) {
@@ -77,5 +58,17 @@ int main(int argc, char** argv) {
         put_le(bytes, command.kind, 4);
         put_le(bytes, command.delay, 8);
     }
-    return write_output(argv[2], bytes);
+    return bytes;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return build_tool(argc, argv, "make_spawner SOURCE.txt OUTPUT.dat", [](std::istream& in) {
+        std::vector<Command> commands;
+        std::string text;
+        for (int line = 1; std::getline(in, text); ++line) parse_line(text, line, commands);
+        if (commands.empty()) throw ToolError{std::nullopt, "the script holds no command"};
+        return encode(commands);
+    });
 }

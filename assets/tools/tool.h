@@ -1,4 +1,5 @@
-// What every asset tool shares: its command line, little-endian numbers, the built file.
+// What every asset tool shares: its command line and errors, little-endian numbers, the formats
+// it writes and the built file. The tests build files with it too.
 #pragma once
 
 #include <cstdint>
@@ -9,23 +10,69 @@
 #include <string_view>
 #include <vector>
 
-// Every tool is run as `make_x SOURCE OUTPUT`; false, with the usage line, otherwise.
-inline bool tool_usage(int argc, const char* usage) {
-    if (argc == 3) return true;
-    std::cerr << "usage: " << usage << "\n";
-    return false;
+// What stops a tool, thrown from anywhere in it: printed as `file:line: message`, and the tool
+// ends with status 1.
+struct ToolError {
+    std::optional<int> line; // in the source; none when the fault is not on one line
+    std::string message;
+    std::string file = {}; // the file or argument at fault, when it is not the source
+};
+
+// A tool run as `usage` with `arguments` arguments, the first its source: `work()`, then status
+// 0, or 1 with the ToolError it threw; the usage line and status 2 when the arguments are wrong.
+template <class Work>
+int run_tool(int argc, char** argv, int arguments, const char* usage, Work work) {
+    if (argc != arguments + 1) {
+        std::cerr << "usage: " << usage << "\n";
+        return 2;
+    }
+    try {
+        work();
+        return 0;
+    } catch (const ToolError& error) {
+        std::cerr << (error.file.empty() ? argv[1] : error.file);
+        if (error.line) std::cerr << ":" << *error.line;
+        std::cerr << ": " << error.message << "\n";
+        return 1;
+    }
 }
 
-// Opens the source; false, with a message, when it cannot.
-inline bool open_source(const char* path, std::ifstream& in) {
-    in.open(path, std::ios::binary);
-    if (!in) std::cerr << path << ": cannot open\n";
-    return static_cast<bool>(in);
+inline std::ifstream open_input(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw ToolError{std::nullopt, "cannot open", path};
+    return in;
 }
 
 // The game reads every number of its files little-endian.
 inline void put_le(std::string& out, uint64_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
+}
+
+// The fields of a RIFF WAVE file's format chunk.
+struct WavFormat {
+    uint16_t tag = 1; // 1: PCM
+    uint16_t channels = 1;
+    uint32_t rate;            // frames per second
+    uint32_t byte_rate;       // bytes per second
+    uint16_t block_align = 2; // bytes per frame
+    uint16_t bits = 16;       // per sample
+};
+
+// A RIFF WAVE file up to its sample data, which is `data_bytes` long and comes next.
+inline std::string wav_header(const WavFormat& format, uint32_t data_bytes) {
+    std::string out = "RIFF";
+    put_le(out, 36 + data_bytes, 4);
+    out += "WAVEfmt ";
+    put_le(out, 16, 4); // size of the format chunk
+    put_le(out, format.tag, 2);
+    put_le(out, format.channels, 2);
+    put_le(out, format.rate, 4);
+    put_le(out, format.byte_rate, 4);
+    put_le(out, format.block_align, 2);
+    put_le(out, format.bits, 2);
+    out += "data";
+    put_le(out, data_bytes, 4);
+    return out;
 }
 
 // Pixels of a picture as 0xAARRGGBB, rows top first.
@@ -97,11 +144,18 @@ inline std::optional<Picture> decode_bmp(std::string_view bytes) {
     return picture;
 }
 
-// Writes the built file; the tool's exit status: 0, or 1 with a message.
-inline int write_output(const char* path, std::string_view bytes) {
+inline void write_output(const char* path, std::string_view bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (out.flush()) return 0;
-    std::cerr << path << ": cannot write\n";
-    return 1;
+    if (!out.flush()) throw ToolError{std::nullopt, "cannot write", path};
+}
+
+// Most tools are run as `NAME SOURCE OUTPUT`: `build(in)` makes the output's bytes from the
+// source.
+template <class Build>
+int build_tool(int argc, char** argv, const char* usage, Build build) {
+    return run_tool(argc, argv, 2, usage, [&] {
+        std::ifstream in = open_input(argv[1]);
+        write_output(argv[2], build(in));
+    });
 }

@@ -8,22 +8,14 @@
 #include "shell/shell.h"
 #include "sound/mixer.h"
 #include "sound/sound.h"
+#include "tool.h"
 #include "waves/spawn_field.h"
 #include "waves/spawner.h"
 
 #include <SDL.h>
 #include <algorithm>
-#include <cstring>
 
 namespace {
-void put_le(std::vector<uint8_t>& out, uint32_t value, size_t bytes) {
-    for (size_t i = 0; i < bytes; i++) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-void put_text(std::vector<uint8_t>& out, const char* text) {
-    out.insert(out.end(), text, text + std::strlen(text));
-}
-
 // Loaders that fail report through asset_failure, which a scene would act on; start clean.
 void forget_failures() {
     STATE = nullptr;
@@ -108,8 +100,7 @@ int fuzz_font(const uint8_t* data, size_t size) {
 
     const uint32_t header = oldest ? 12 : 40;
     const uint32_t offset = 14 + header + static_cast<uint32_t>(masks.size() + palette.size());
-    std::vector<uint8_t> bmp;
-    put_text(bmp, "BM");
+    std::string bmp = "BM";
     put_le(bmp, offset + static_cast<uint32_t>(pixels.size()), 4);
     put_le(bmp, 0, 4);
     put_le(bmp, offset, 4);
@@ -150,20 +141,14 @@ int fuzz_wav(const uint8_t* data, size_t size) {
     const uint32_t block_align = take(in, 2), bits = take(in, 2);
     const std::vector<uint8_t> samples = take_block(in, in.size);
 
-    std::vector<uint8_t> wav;
-    put_text(wav, "RIFF");
-    put_le(wav, 4 + 8 + 16 + 8 + static_cast<uint32_t>(samples.size()), 4);
-    put_text(wav, "WAVEfmt ");
-    put_le(wav, 16, 4);
-    put_le(wav, tag, 2);
-    put_le(wav, channels, 2);
-    put_le(wav, rate, 4);
-    put_le(wav, byte_rate, 4);
-    put_le(wav, block_align, 2);
-    put_le(wav, bits, 2);
-    put_text(wav, "data");
-    put_le(wav, static_cast<uint32_t>(samples.size()), 4);
-    wav.insert(wav.end(), samples.begin(), samples.end());
+    const WavFormat format = {.tag = static_cast<uint16_t>(tag),
+                              .channels = static_cast<uint16_t>(channels),
+                              .rate = rate,
+                              .byte_rate = byte_rate,
+                              .block_align = static_cast<uint16_t>(block_align),
+                              .bits = static_cast<uint16_t>(bits)};
+    std::string wav = wav_header(format, static_cast<uint32_t>(samples.size()));
+    wav.append(samples.begin(), samples.end());
 
     ScratchFile file("sound.wav", wav.data(), wav.size());
     const Sound sound = load_wav(file.path.c_str());

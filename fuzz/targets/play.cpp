@@ -59,8 +59,8 @@ Point next_action() {
     return {static_cast<int32_t>(arg * 36), static_cast<int32_t>(arg * 20)};
 }
 
-bool on_grid(const Ship& ship) {
-    return ship.x >= 0 && ship.x < MAP_WIDTH && ship.y >= 0 && ship.y < MAP_HEIGHT;
+bool stands_on_grid(const Ship& ship) {
+    return on_grid(ship.x, ship.y);
 }
 } // namespace
 
@@ -97,8 +97,9 @@ int fuzz_play(const uint8_t* data, size_t size) {
         bool codes = true;
         for (int32_t cell : MAP) codes = codes && std::abs(cell) <= SPACE_ENEMY;
         fuzz_check(codes, "map code");
-        fuzz_check(on_grid(GAME.player) && on_grid(GAME.comet), "player and comet on the grid");
-        for (const Ship& ship : GAME.army) fuzz_check(on_grid(ship), "enemy on the grid");
+        fuzz_check(stands_on_grid(GAME.player) && stands_on_grid(GAME.comet),
+                   "player and comet on the grid");
+        for (const Ship& ship : GAME.army) fuzz_check(stands_on_grid(ship), "enemy on the grid");
         const Spawner& spawner = *GAME.spawner;
         fuzz_check(spawner.next <= spawner.count && spawner.pending <= FIELD_COUNT, "spawner");
     }

@@ -10,7 +10,6 @@
 namespace {
 constexpr uint64_t BEAM_HOLD = 70;   // ms a fired beam stays bright
 constexpr uint8_t FAINT_ALPHA = 180; // taken from the beam colour's alpha while aiming
-constexpr int32_t LOW_CHARGE = 10;   // shots left at which the player's laser sounds low
 
 enum : uint32_t { BEAM_NONE, BEAM_AIMING, BEAM_FIRED };
 } // namespace

@@ -25,10 +25,6 @@ constexpr std::array<Space, 4> SPACES = {{
 static_assert(SPACES.size() == SPACE_ENEMY + 1);
 
 namespace {
-bool inside(int32_t x, int32_t y) {
-    return x >= 0 && x < MAP_WIDTH && y >= 0 && y < MAP_HEIGHT;
-}
-
 size_t index_of(int32_t x, int32_t y) {
     return static_cast<size_t>(y) * MAP_WIDTH + static_cast<size_t>(x);
 }
@@ -64,11 +60,11 @@ uint32_t code_of(int32_t cell) {
 } // namespace
 
 int32_t cell_at(int32_t x, int32_t y) {
-    return inside(x, y) ? CELLS[index_of(x, y)] : SPACE_WALL;
+    return on_grid(x, y) ? CELLS[index_of(x, y)] : SPACE_WALL;
 }
 
 void set_cell(int32_t x, int32_t y, int32_t code) {
-    if (inside(x, y)) write_cell(x, y, code);
+    if (on_grid(x, y)) write_cell(x, y, code);
 }
 
 std::array<int32_t, 4> steps_around(int32_t x, int32_t y) {
@@ -83,7 +79,7 @@ void set_map(const Grid& cells) {
 }
 
 void mark_cell(int32_t x, int32_t y) {
-    if (!inside(x, y)) return;
+    if (!on_grid(x, y)) return;
     const int32_t cell = CELLS[index_of(x, y)];
     if (cell > 0) write_cell(x, y, -cell);
 }

@@ -2,12 +2,13 @@
 #pragma once
 
 #include "display/text.h"
+#include "shell/grid.h"
 
 #include <array>
 #include <cstdint>
 
-constexpr int32_t MAP_WIDTH = 64;
-constexpr int32_t MAP_HEIGHT = 36;
+constexpr int32_t MAP_WIDTH = COLUMNS;
+constexpr int32_t MAP_HEIGHT = ROWS;
 
 // A negative cell is a pending hit on the code of its absolute value.
 enum : int32_t { SPACE_EMPTY = 0, SPACE_WALL = 1, SPACE_PLAYER = 2, SPACE_ENEMY = 3 };
@@ -33,6 +34,10 @@ struct Space {
 };
 
 extern const std::array<Space, 4> SPACES;
+
+constexpr bool on_grid(int32_t x, int32_t y) {
+    return x >= 0 && x < MAP_WIDTH && y >= 0 && y < MAP_HEIGHT;
+}
 
 // The cell at (x, y); cells outside the grid read as walls, so no walk can leave it.
 int32_t cell_at(int32_t x, int32_t y);

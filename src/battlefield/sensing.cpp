@@ -16,10 +16,6 @@ uint32_t right_of(uint32_t dir) {
     return (dir + 1) % 4;
 }
 
-bool on_grid(const Ship& ship) {
-    return ship.x >= 0 && ship.x < MAP_WIDTH && ship.y >= 0 && ship.y < MAP_HEIGHT;
-}
-
 Sight sight_at(const Ship& ship, uint32_t dir, int32_t distance) {
     const Vector& step = VECTORS[dir];
     const int32_t cell = cell_at(ship.x + distance * step.dx, ship.y + distance * step.dy);
@@ -29,19 +25,11 @@ Sight sight_at(const Ship& ship, uint32_t dir, int32_t distance) {
 
 Sight look(const Ship& ship, uint32_t dir) {
     dir %= 4;
-    if (on_grid(ship)) return sight_at(ship, dir, steps_around(ship.x, ship.y)[dir]);
-    // From outside the grid the line may still enter it: the walk with bounds checks.
-    Sight sight = {.space = SPACE_EMPTY, .distance = 0};
-    while (sight.space == SPACE_EMPTY) sight = sight_at(ship, dir, sight.distance + 1);
-    return sight;
+    return sight_at(ship, dir, steps_around(ship.x, ship.y)[dir]);
 }
 
-// Every ship looks four ways every frame: on the grid, all four from one search.
+// Every ship looks four ways every frame: all four from one search.
 void scan(Ship& ship) {
-    if (!on_grid(ship)) {
-        for (uint32_t dir = 0; dir < 4; dir++) ship.sight[dir] = look(ship, dir);
-        return;
-    }
     const std::array<int32_t, 4> steps = steps_around(ship.x, ship.y);
     for (uint32_t dir = 0; dir < 4; dir++) ship.sight[dir] = sight_at(ship, dir, steps[dir]);
 }

@@ -3,6 +3,7 @@
 
 #include "battlefield/ship.h"
 
+// From a ship on the grid, which no move leaves: cells beyond its edge read as walls.
 Sight look(const Ship& ship, uint32_t dir);
 void scan(Ship& ship);
 // Faces the nearest target among left, ahead, right (and behind, for the player); its

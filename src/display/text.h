@@ -1,6 +1,8 @@
 // The glyph font, the named colours and the drawing of glyphs, strings and the veil.
 #pragma once
 
+#include "shell/grid.h"
+
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -28,8 +30,6 @@ constexpr std::array<Colour, 10> PALETTE = {BLACK, WHITE, YELLOW, GRAY, PINK,
                                             RED,   GREEN, CYAN,   BLUE, DARK_GRAY};
 
 constexpr int32_t CELL = 18; // pixels a side of a grid cell and of a glyph
-constexpr int32_t COLUMNS = 64;
-constexpr int32_t ROWS = 36;
 
 struct TextureDeleter {
     void operator()(SDL_Texture* texture) const;

@@ -1,6 +1,7 @@
 // The status console, drawn first in every play frame so the map and the ships lie on top.
 #include "scenes/console.h"
 
+#include "battlefield/laser.h"
 #include "display/text.h"
 
 #include <array>
@@ -61,6 +62,6 @@ void print_console(const Spawner& spawner, const Ship& player, const Ship& comet
 
     // The charge is negated while the trigger is latched; the bar still counts the shots.
     print_bar('|', std::abs(player.integrity), INTEGRITY_ROW, INTEGRITY_COL, colour);
-    bool low = player.charge >= -LOW_LASER && player.charge <= LOW_LASER;
+    const bool low = std::abs(player.charge) <= LOW_CHARGE;
     print_bar('*', std::abs(player.charge), LASER_ROW, LASER_COL, low ? YELLOW : colour);
 }

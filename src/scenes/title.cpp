@@ -70,7 +70,7 @@ void title_frame() {
     clear_screen();
     if (TITLE_SHOWN && !MUSIC) MUSIC = load_wav(asset_path("title.wav").c_str());
     // The music starts again whenever the mixer runs dry, so it loops.
-    if (MUSIC && mixer_empty()) queue_sound(*MUSIC);
+    if (MUSIC && mixer_drained()) queue_sound(*MUSIC);
     read_input();
     print_title_console();
     print_msg("QUELTIVAR NOSPERIDA KU", 5, 21, WHITE);

@@ -56,6 +56,11 @@ void for_runs(uint32_t start, uint32_t n, Run run) {
     if (first < n) run(MIXER.ring.data(), size_t{first}, size_t{n - first});
 }
 
+// The ring slot `n` samples after the next one to play.
+uint32_t slot_after(uint32_t n) {
+    return (MIXER.head + n) & (static_cast<uint32_t>(MIXER.ring.size()) - 1);
+}
+
 // Sums `from` into `slots`, saturating: eight samples an instruction where SSE2 is there.
 void mix_into(int16_t* slots, const int16_t* from, size_t length) {
     size_t i = 0;
@@ -87,9 +92,10 @@ std::vector<int16_t> spare_ring(uint32_t samples) {
 // Under the lock: moves what is queued, oldest first, to the start of `spare`, makes it the
 // ring and hands the old ring back in `spare` to be freed after the lock is released.
 void grow_ring(std::vector<int16_t>& spare) {
-    const uint32_t count = MIXER.count.load();
-    const uint32_t mask = static_cast<uint32_t>(MIXER.ring.size()) - 1;
-    for (uint32_t i = 0; i < count; ++i) spare[i] = MIXER.ring[(MIXER.head + i) & mask];
+    for_runs(MIXER.head, MIXER.count.load(),
+             [&spare](const int16_t* slots, size_t offset, size_t length) {
+                 std::copy_n(slots, length, spare.begin() + static_cast<ptrdiff_t>(offset));
+             });
     MIXER.ring.swap(spare);
     MIXER.head = 0;
 }
@@ -104,14 +110,13 @@ void queue_sound(const Sound& sound) {
     lock_mixer();
     if (!spare.empty()) grow_ring(spare);
     const uint32_t count = MIXER.count.load();
-    const uint32_t mask = static_cast<uint32_t>(MIXER.ring.size()) - 1;
     const int16_t* source = sound.samples.data();
     // Summed into what is queued; slots past the queue hold samples already played.
     const uint32_t mixed = std::min(count, n);
     for_runs(MIXER.head, mixed, [source](int16_t* slots, size_t offset, size_t length) {
         mix_into(slots, source + offset, length);
     });
-    for_runs((MIXER.head + mixed) & mask, n - mixed,
+    for_runs(slot_after(mixed), n - mixed,
              [source, mixed](int16_t* slots, size_t offset, size_t length) {
                  std::copy_n(source + mixed + offset, length, slots);
              });
@@ -134,27 +139,24 @@ void send_audio(void* /*userdata*/, uint8_t* stream, int len) {
         out = to + 2 * length;
     });
     for (size_t i = 0; i < wanted - playing; ++i) put_sample(out + 2 * i, AUDIO_SPEC.silence);
-    MIXER.head = (MIXER.head + playing) & (static_cast<uint32_t>(MIXER.ring.size()) - 1);
+    MIXER.head = slot_after(playing);
     MIXER.count.store(count - playing);
 }
 
 void stop_sound() {
     lock_mixer();
     const uint32_t count = MIXER.count.load();
-    const uint32_t mask = static_cast<uint32_t>(MIXER.ring.size()) - 1;
     const uint32_t fading = std::min<uint32_t>(count, FADE_SAMPLES);
-    for (uint32_t i = 0; i < fading; ++i) {
-        int16_t& slot = MIXER.ring[(MIXER.head + i) & mask];
-        slot = static_cast<int16_t>(slot / FADE_SAMPLES * (FADE_SAMPLES - static_cast<int32_t>(i)));
-    }
-    // The rest stays queued as silence; zeroed as one or two runs, since the title music
-    // can leave a million samples and the audio thread waits for the lock meanwhile.
-    const uint32_t start = (MIXER.head + fading) & mask;
-    const uint32_t silent = count - fading;
-    const uint32_t first_run =
-        std::min<uint32_t>(silent, static_cast<uint32_t>(MIXER.ring.size()) - start);
-    std::fill_n(MIXER.ring.begin() + start, first_run, int16_t{0});
-    std::fill_n(MIXER.ring.begin(), silent - first_run, int16_t{0});
+    for_runs(MIXER.head, fading, [](int16_t* slots, size_t offset, size_t length) {
+        for (size_t i = 0; i < length; ++i) {
+            const auto factor = FADE_SAMPLES - static_cast<int32_t>(offset + i);
+            slots[i] = static_cast<int16_t>(slots[i] / FADE_SAMPLES * factor);
+        }
+    });
+    // The rest stays queued as silence, zeroed run by run: the title music can leave a
+    // million samples, and the audio thread waits for the lock meanwhile.
+    for_runs(slot_after(fading), count - fading,
+             [](int16_t* slots, size_t, size_t length) { std::fill_n(slots, length, int16_t{0}); });
     unlock_mixer();
 }
 
@@ -164,6 +166,28 @@ void empty_mixer() {
     unlock_mixer();
 }
 
-bool mixer_empty() {
+bool mixer_drained() {
     return MIXER.count.load() == 0;
+}
+
+void reset_mixer() {
+    std::vector<int16_t> old; // freed once the lock is released
+    lock_mixer();
+    MIXER.ring.swap(old);
+    MIXER.head = 0;
+    MIXER.count.store(0);
+    unlock_mixer();
+}
+
+std::vector<int16_t> queued_samples() {
+    std::vector<int16_t> samples;
+    samples.reserve(MIXER.ring.size()); // only this thread grows the ring
+    lock_mixer();
+    samples.resize(MIXER.count.load());
+    for_runs(MIXER.head, static_cast<uint32_t>(samples.size()),
+             [&samples](const int16_t* slots, size_t offset, size_t length) {
+                 std::copy_n(slots, length, samples.begin() + static_cast<ptrdiff_t>(offset));
+             });
+    unlock_mixer();
+    return samples;
 }

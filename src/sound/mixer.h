@@ -34,4 +34,9 @@ void queue_sound(const Sound& sound);
 void send_audio(void* userdata, uint8_t* stream, int len);
 void stop_sound();
 void empty_mixer();
-bool mixer_empty();
+// Whether all that was queued has been played; takes no lock.
+bool mixer_drained();
+// Drops the ring as well as what it holds, as at start-up: the next queue makes a new ring.
+void reset_mixer();
+// What is queued, the next sample to play first.
+std::vector<int16_t> queued_samples();
