@@ -9,6 +9,8 @@
 #include "sound/mixer.h"
 
 #include <SDL.h>
+#include <cstdlib>
+#include <dlfcn.h>
 
 namespace {
 // Start-up and the real font for one benchmark run, taken down after it.
@@ -50,6 +52,34 @@ void busiest_frame(benchmark::State& state, Display display, Tint tint) {
     state.counters["ships"] = static_cast<double>(frame.game.army.size());
     state.counters["busyness"] = busyness(frame);
 }
+
+// The busiest frame on the default renderer with SDL's OpenGL counting its draw calls: the
+// figure is draw calls a frame, the time only the counting's company.
+void draw_calls(benchmark::State& state, Tint tint) {
+    const Snapshot& frame = busiest();
+    setenv("SDL_OPENGL_LIBRARY", QUELTIVAR_GL_COUNT, 1);
+    Session session(Display::DEFAULT, tint, state);
+    unsetenv("SDL_OPENGL_LIBRARY");
+    if (!session.up) return;
+    void* library = dlopen(QUELTIVAR_GL_COUNT, RTLD_NOW | RTLD_NOLOAD);
+    auto count =
+        library ? reinterpret_cast<uint64_t (*)()>(dlsym(library, "gl_draw_calls")) : nullptr;
+    if (!count) {
+        state.SkipWithError("the renderer does not draw through OpenGL");
+        return;
+    }
+    use_stage_clock();
+    uint64_t draws = 0;
+    for (auto _ : state) {
+        restore(frame);
+        const uint64_t before = count();
+        play_frame();
+        draws += count() - before;
+    }
+    dlclose(library);
+    state.counters["draws"] =
+        benchmark::Counter(static_cast<double>(draws), benchmark::Counter::kAvgIterations);
+}
 } // namespace
 
 BENCHMARK_CAPTURE(busiest_frame, software_tinted, Display::SOFTWARE, Tint::PER_COLOUR_WHEN_FASTER)
@@ -60,3 +90,6 @@ BENCHMARK_CAPTURE(busiest_frame, default_game, Display::DEFAULT, Tint::PER_COLOU
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(busiest_frame, default_plain, Display::DEFAULT, Tint::PER_DRAW)
     ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(draw_calls, default_game, Tint::PER_COLOUR_WHEN_FASTER)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(draw_calls, default_plain, Tint::PER_DRAW)->Unit(benchmark::kMicrosecond);
