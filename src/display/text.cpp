@@ -149,6 +149,50 @@ void black_out_stale() {
     SCREEN.stale.reset();
 }
 
+// A frame's glyphs as quads in one vertex array, each coloured in its corners as a modulated copy
+// would be, drawn in one call: SDL queues and checks every copy it is given, at more cost than the
+// drawing where that is done elsewhere (a GPU), and merges the copies again in the end.
+struct Batch {
+    const SDL_Texture* sheet = nullptr; // the quads' font sheet
+    float sheet_width = 0, sheet_height = 0;
+    std::vector<SDL_Vertex> vertices;
+    std::vector<int> indices;
+};
+
+Batch BATCH;
+
+void draw_batch() {
+    if (BATCH.indices.empty()) return;
+    SDL_RenderGeometry(RENDERER, const_cast<SDL_Texture*>(BATCH.sheet), BATCH.vertices.data(),
+                       static_cast<int>(BATCH.vertices.size()), BATCH.indices.data(),
+                       static_cast<int>(BATCH.indices.size()));
+    BATCH.vertices.clear();
+    BATCH.indices.clear();
+}
+
+void batch_glyph(const SDL_Rect& source, const SDL_Rect& target, const Colour& colour) {
+    SDL_Texture* sheet = FONT->texture.get();
+    if (sheet != BATCH.sheet) {
+        draw_batch();
+        int32_t width = 0, height = 0;
+        SDL_QueryTexture(sheet, nullptr, nullptr, &width, &height);
+        BATCH = {sheet, static_cast<float>(width), static_cast<float>(height), {}, {}};
+    }
+    const SDL_Color corner = {colour.r, colour.g, colour.b, colour.a};
+    const float u0 = static_cast<float>(source.x) / BATCH.sheet_width,
+                u1 = static_cast<float>(source.x + source.w) / BATCH.sheet_width,
+                v0 = static_cast<float>(source.y) / BATCH.sheet_height,
+                v1 = static_cast<float>(source.y + source.h) / BATCH.sheet_height;
+    const auto x0 = static_cast<float>(target.x), x1 = static_cast<float>(target.x + target.w),
+               y0 = static_cast<float>(target.y), y1 = static_cast<float>(target.y + target.h);
+    const auto first = static_cast<int>(BATCH.vertices.size());
+    BATCH.vertices.push_back({{x0, y0}, corner, {u0, v0}});
+    BATCH.vertices.push_back({{x1, y0}, corner, {u1, v0}});
+    BATCH.vertices.push_back({{x1, y1}, corner, {u1, v1}});
+    BATCH.vertices.push_back({{x0, y1}, corner, {u0, v1}});
+    for (int i : {0, 1, 2, 0, 2, 3}) BATCH.indices.push_back(first + i);
+}
+
 // The sheet a glyph in `colour` is copied from into the cell at (row, col): whole where the cell
 // is still black this frame, blended where the font is tinted, modulated otherwise.
 SDL_Texture* sheet_for(const Colour& colour, int32_t row, int32_t col) {
@@ -191,19 +235,21 @@ std::unique_ptr<Font> load_bmp_font(const char* path, Tint tint) {
     font->width = image->w;
     font->texture.reset(SDL_CreateTextureFromSurface(RENDERER, image));
     SCREEN.tracking = false; // a new font starts from a full clear
+    BATCH = {};
     if (tint == Tint::PER_COLOUR_WHEN_FASTER && modulation_is_slow())
         keep_sheet_for_tinting(*font, image);
+    font->batched = tint == Tint::PER_COLOUR_WHEN_FASTER && !modulation_is_slow();
     SDL_FreeSurface(image);
     return font;
 }
 
 void print_char(uint8_t glyph, int32_t row, int32_t col, const Colour& colour) {
     if (glyph == 0 || !FONT) return; // no font: a simulation that draws nothing
-    SDL_Texture* texture = sheet_for(colour, row, col);
     int32_t offset = glyph * CELL;
     SDL_Rect source = {offset % FONT->width, offset / FONT->width * CELL, CELL, CELL};
     SDL_Rect target = {col * CELL, row * CELL, CELL, CELL};
-    SDL_RenderCopy(RENDERER, texture, &source, &target);
+    if (FONT->batched) return batch_glyph(source, target, colour);
+    SDL_RenderCopy(RENDERER, sheet_for(colour, row, col), &source, &target);
 }
 
 void print_msg(const char* text, int32_t row, int32_t col, const Colour& colour) {
@@ -212,6 +258,7 @@ void print_msg(const char* text, int32_t row, int32_t col, const Colour& colour)
 }
 
 void clear_screen() {
+    draw_batch(); // drawn, if only to be cleared, as a copy would have been
     const bool was_tracking = SCREEN.tracking && SCREEN.renderer == RENDERER;
     SCREEN.tracking = can_track();
     SCREEN.renderer = RENDERER;
@@ -224,13 +271,18 @@ void clear_screen() {
     SCREEN.drawn.reset();
 }
 
-void present_screen() {
+void flush_screen() {
+    draw_batch();
     black_out_stale();
+}
+
+void present_screen() {
+    flush_screen();
     SDL_RenderPresent(RENDERER);
 }
 
 void darken_screen() {
-    black_out_stale();
+    flush_screen();
     // Nothing under the veil is black any more.
     SCREEN.drawn.set();
     SDL_SetRenderDrawColor(RENDERER, 0, 0, 0, 200);
