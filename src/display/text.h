@@ -41,6 +41,11 @@ struct SurfaceDeleter {
 
 using Texture = std::unique_ptr<SDL_Texture, TextureDeleter>;
 
+// Where a glyph's pixels that show lie in its cell; w and h 0 when none does.
+struct Ink {
+    uint8_t x, y, w, h;
+};
+
 struct Font {
     Texture texture; // the sheet as loaded, tinted at each draw by colour modulation
     int32_t width;   // of the sheet, in pixels
@@ -52,6 +57,7 @@ struct Font {
     // Where modulation costs nothing (OpenGL and its kind), a frame's glyphs are gathered and
     // drawn together: when the frame is shown, veiled or read back.
     bool batched = false;
+    std::array<Ink, 256> ink; // batched only: the rest of a cell blends to what was there
 };
 
 // Null until start-up has loaded the sheet, and when it could not be loaded.
