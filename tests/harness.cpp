@@ -90,6 +90,7 @@ void write_test_font(const std::string& path, int32_t width) {
 }
 
 Frame read_frame() {
+    flush_screen();
     std::vector<uint32_t> pixels(WINDOW_WIDTH * WINDOW_HEIGHT);
     if (SDL_RenderReadPixels(RENDERER, nullptr, SDL_PIXELFORMAT_ARGB8888, pixels.data(),
                              WINDOW_WIDTH * 4) != 0)
