@@ -1,12 +1,12 @@
 # Two commands do everything on a fresh Debian 12 machine: `make run` and `make test`.
 
 PACKAGES := g++ cmake make pkg-config libsdl2-dev
-TEST_PACKAGES := libgtest-dev xvfb libx11-dev libxtst-dev desktop-file-utils
+TEST_PACKAGES := libgtest-dev xvfb libx11-dev libxtst-dev libgl1-mesa-dri desktop-file-utils
 # dpkg-dev works out the package's library dependencies and Debian's build flags; CPack needs
 # file to find the binaries among the files; lintian checks the package.
 PACKAGE_PACKAGES := dpkg-dev file lintian
 FUZZ_PACKAGES := clang libclang-rt-14-dev
-BENCH_PACKAGES := libbenchmark-dev xvfb
+BENCH_PACKAGES := libbenchmark-dev xvfb libgl1-mesa-dri
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
 # Installs what is missing: with apt-get as root, through sudo otherwise; when neither can,

@@ -10,7 +10,10 @@ bool choose_display(Display display, benchmark::State& state) {
         setenv("SDL_RENDER_DRIVER", "software", 1);
         return true;
     }
-    unsetenv("SDL_RENDER_DRIVER");
+    if (display == Display::SOFTWARE_WINDOW)
+        setenv("SDL_RENDER_DRIVER", "software", 1);
+    else
+        unsetenv("SDL_RENDER_DRIVER");
     unsetenv("SDL_VIDEODRIVER");
     if (std::getenv("DISPLAY") == nullptr) {
         state.SkipWithError("no display (make bench runs one)");

@@ -151,6 +151,82 @@ void black_out_stale() {
     SCREEN.stale.reset();
 }
 
+// A frame's glyphs as quads in one vertex array, each coloured in its corners as a modulated copy
+// would be, handed to SDL in one call. SDL would merge the copies into one draw anyway; the time
+// saved on a renderer that rasterises on the CPU (Mesa's llvmpipe) is in each quad being only
+// its glyph's inked box.
+struct Batch {
+    const SDL_Texture* sheet = nullptr; // the quads' font sheet
+    float sheet_width = 0, sheet_height = 0;
+    std::vector<SDL_Vertex> vertices;
+    std::vector<int> indices;
+};
+
+Batch BATCH;
+
+void draw_batch() {
+    if (BATCH.indices.empty()) return;
+    SDL_RenderGeometry(RENDERER, const_cast<SDL_Texture*>(BATCH.sheet), BATCH.vertices.data(),
+                       static_cast<int>(BATCH.vertices.size()), BATCH.indices.data(),
+                       static_cast<int>(BATCH.indices.size()));
+    BATCH.vertices.clear();
+    BATCH.indices.clear();
+}
+
+// Only the box around the glyph's showing pixels, as the pixels around it are fully transparent.
+void batch_glyph(uint8_t glyph, int32_t row, int32_t col, const Colour& colour) {
+    const Ink ink = FONT->ink[glyph];
+    if (ink.w == 0) return;
+    SDL_Texture* sheet = FONT->texture.get();
+    if (sheet != BATCH.sheet) {
+        draw_batch();
+        int32_t width = 0, height = 0;
+        SDL_QueryTexture(sheet, nullptr, nullptr, &width, &height);
+        BATCH = {sheet, static_cast<float>(width), static_cast<float>(height), {}, {}};
+    }
+    const int32_t offset = glyph * CELL;
+    const int32_t sx = offset % FONT->width + ink.x, sy = offset / FONT->width * CELL + ink.y;
+    const int32_t tx = col * CELL + ink.x, ty = row * CELL + ink.y;
+    const SDL_Color corner = {colour.r, colour.g, colour.b, colour.a};
+    const float u0 = static_cast<float>(sx) / BATCH.sheet_width,
+                u1 = static_cast<float>(sx + ink.w) / BATCH.sheet_width,
+                v0 = static_cast<float>(sy) / BATCH.sheet_height,
+                v1 = static_cast<float>(sy + ink.h) / BATCH.sheet_height;
+    const auto x0 = static_cast<float>(tx), x1 = static_cast<float>(tx + ink.w),
+               y0 = static_cast<float>(ty), y1 = static_cast<float>(ty + ink.h);
+    const auto first = static_cast<int>(BATCH.vertices.size());
+    BATCH.vertices.push_back({{x0, y0}, corner, {u0, v0}});
+    BATCH.vertices.push_back({{x1, y0}, corner, {u1, v0}});
+    BATCH.vertices.push_back({{x1, y1}, corner, {u1, v1}});
+    BATCH.vertices.push_back({{x0, y1}, corner, {u0, v1}});
+    for (int i : {0, 1, 2, 0, 2, 3}) BATCH.indices.push_back(first + i);
+}
+
+// Each glyph's box of pixels with any alpha, within the sheet: a copy takes nothing past its edge.
+bool measure_ink(Font& font, SDL_Surface* image) {
+    SDL_Surface* sheet = SDL_ConvertSurfaceFormat(image, SDL_PIXELFORMAT_ARGB8888, 0);
+    if (!sheet) return false;
+    for (int32_t glyph = 0; glyph < 256; glyph++) {
+        const int32_t x0 = glyph * CELL % sheet->w, y0 = glyph * CELL / sheet->w * CELL;
+        int32_t left = CELL, top = CELL, right = -1, bottom = -1;
+        for (int32_t y = 0; y < CELL && y0 + y < sheet->h; y++) {
+            const auto* pixels = reinterpret_cast<const uint32_t*>(
+                static_cast<const uint8_t*>(sheet->pixels) + (y0 + y) * sheet->pitch);
+            for (int32_t x = 0; x < CELL && x0 + x < sheet->w; x++) {
+                if (pixels[x0 + x] >> 24 == 0) continue;
+                left = std::min(left, x), right = std::max(right, x);
+                top = std::min(top, y), bottom = std::max(bottom, y);
+            }
+        }
+        font.ink[glyph] = right < 0 ? Ink{0, 0, 0, 0}
+                                    : Ink{static_cast<uint8_t>(left), static_cast<uint8_t>(top),
+                                          static_cast<uint8_t>(right - left + 1),
+                                          static_cast<uint8_t>(bottom - top + 1)};
+    }
+    SDL_FreeSurface(sheet);
+    return true;
+}
+
 // The sheet a glyph in `colour` is copied from into the cell at (row, col): whole where the cell
 // is still black this frame, blended where the font is tinted, modulated otherwise.
 SDL_Texture* sheet_for(const Colour& colour, int32_t row, int32_t col) {
@@ -251,14 +327,18 @@ std::unique_ptr<Font> load_bmp_font(const char* path, Tint tint) {
     font->width = image->w;
     font->texture.reset(SDL_CreateTextureFromSurface(RENDERER, image));
     SCREEN.tracking = false; // a new font starts from a full clear
+    BATCH = {};
     if (tint == Tint::PER_COLOUR_WHEN_FASTER && modulation_is_slow())
         keep_sheet_for_tinting(*font, image);
+    font->batched =
+        tint == Tint::PER_COLOUR_WHEN_FASTER && !modulation_is_slow() && measure_ink(*font, image);
     SDL_FreeSurface(image);
     return font;
 }
 
 void print_char(uint8_t glyph, int32_t row, int32_t col, const Colour& colour) {
     if (glyph == 0 || !FONT) return; // no font: a simulation that draws nothing
+    if (FONT->batched) return batch_glyph(glyph, row, col, colour);
     SDL_Texture* texture = sheet_for(colour, row, col);
     int32_t offset = glyph * CELL;
     SDL_Rect source = {offset % FONT->width, offset / FONT->width * CELL, CELL, CELL};
@@ -272,6 +352,7 @@ void print_msg(const char* text, int32_t row, int32_t col, const Colour& colour)
 }
 
 void clear_screen() {
+    draw_batch(); // drawn, if only to be cleared, as a copy would have been
     const bool was_tracking = SCREEN.tracking && SCREEN.renderer == RENDERER;
     SCREEN.tracking = can_track();
     SCREEN.renderer = RENDERER;
@@ -284,13 +365,18 @@ void clear_screen() {
     SCREEN.drawn.reset();
 }
 
-void present_screen() {
+void flush_screen() {
+    draw_batch();
     black_out_stale();
+}
+
+void present_screen() {
+    flush_screen();
     SDL_RenderPresent(RENDERER);
 }
 
 void darken_screen() {
-    black_out_stale();
+    flush_screen();
     // Nothing under the veil is black any more.
     SCREEN.drawn.set();
     SDL_SetRenderDrawColor(RENDERER, 0, 0, 0, 200);
@@ -309,7 +395,7 @@ Kept KEPT;
 } // namespace
 
 void present_and_keep() {
-    black_out_stale();
+    flush_screen();
     // Read before presenting: after it, some renderers leave their buffer undefined.
     SDL_Rect viewport;
     float scale_x = 1, scale_y = 1;

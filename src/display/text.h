@@ -41,6 +41,11 @@ struct SurfaceDeleter {
 
 using Texture = std::unique_ptr<SDL_Texture, TextureDeleter>;
 
+// Where a glyph's pixels that show lie in its cell; w and h 0 when none does.
+struct Ink {
+    uint8_t x, y, w, h;
+};
+
 struct Font {
     Texture texture; // the sheet as loaded, tinted at each draw by colour modulation
     int32_t width;   // of the sheet, in pixels
@@ -49,13 +54,17 @@ struct Font {
     std::unique_ptr<SDL_Surface, SurfaceDeleter> sheet;
     std::array<Texture, PALETTE.size()> tinted; // the sheet in each colour, once blended in it
     std::array<Texture, PALETTE.size()> opaque; // the same, once copied whole in it
+    // Where modulation costs nothing (OpenGL and its kind), a frame's glyphs are gathered and
+    // drawn together: when the frame is shown, veiled or read back.
+    bool batched = false;
+    std::array<Ink, 256> ink; // batched only: the rest of a cell blends to what was there
 };
 
 // Null until start-up has loaded the sheet, and when it could not be loaded.
 extern std::unique_ptr<Font> FONT;
 
-// PER_DRAW always modulates, the plain way: kept so that tests and benchmarks can hold the
-// fast way to the same pixels.
+// PER_DRAW always modulates and copies each glyph as it comes, the plain way: kept so that tests
+// and benchmarks can hold the fast way to the same pixels.
 enum class Tint : uint8_t { PER_DRAW, PER_COLOUR_WHEN_FASTER };
 
 std::unique_ptr<Font> load_bmp_font(const char* path, Tint tint = Tint::PER_COLOUR_WHEN_FASTER);
@@ -66,6 +75,9 @@ void print_msg(const char* text, int32_t row, int32_t col, const Colour& colour)
 // is black wherever nothing has been drawn, whatever the last frame showed.
 void clear_screen();
 void present_screen();
+// Puts everything drawn since the clear on the renderer's output, for reading it back before the
+// present; present_screen does it itself.
+void flush_screen();
 void darken_screen();
 // For a screen shown once and then waited on: presents it and keeps a copy, since the window
 // system may lose what a window showed (minimised, covered) and ask for it again.
