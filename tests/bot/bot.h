@@ -11,8 +11,9 @@ struct Outcome {
     uint64_t game_ms = 0;
     uint64_t frames = 0;
     uint32_t kills = 0;
-    uint16_t issued = 0; // wave script commands issued
-    std::string broken;  // the first invariant that failed; empty while all hold
+    uint16_t issued = 0;         // wave script commands issued
+    uint64_t console_frames = 0; // frames with a ship or the comet on a row of the console
+    std::string broken;          // the first invariant that failed; empty while all hold
 };
 
 // One game on `assets`/map.dat and spawner.dat under a live Headless, for at most `max_ms` of
