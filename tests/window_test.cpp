@@ -268,10 +268,10 @@ TEST_F(RealWindow, APlayerSetsTheVolumeStartsAWaveMovesFiresPausesAndClosesTheWi
     EXPECT_TRUE(await(marks_over_a_spawn_field)) << "red marks blink over a spawn field";
 
     // Walls end both moves, so where the ship stops does not hang on how long a key is held.
-    ASSERT_TRUE(hold("d", player_at(18, 44))) << "D moves the ship right";
-    ASSERT_TRUE(hold("w", player_at(1, 44))) << "W moves the ship up";
-    // The first rams climb to the top row and turn along it, in line with the ship. Glyph 1 is a
-    // full block: the cell is empty, not covered.
+    ASSERT_TRUE(hold("a", player_at(18, 23))) << "A moves the ship left";
+    ASSERT_TRUE(hold("w", player_at(6, 23))) << "W moves the ship up";
+    // The first rams climb to the row under the top rule and turn along it, in line with the
+    // ship. Glyph 1 is a full block: the cell is empty, not covered.
     EXPECT_TRUE(hold("Return", [](const Shot& shot) {
         return shows(shot, 1, 57, '*', DARK_GRAY) && shows(shot, 1, 58, 1, BLACK);
     })) << "a shot at a ram takes the last of 50 marks off the laser bar";
