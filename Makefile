@@ -4,6 +4,7 @@ PACKAGES := g++ cmake make pkg-config libsdl2-dev
 TEST_PACKAGES := libgtest-dev xvfb libx11-dev libxtst-dev
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 BENCH_PACKAGES := libbenchmark-dev xvfb
+LOUDNESS_PACKAGES := sox
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
 # Installs what is missing: with apt-get as root, through sudo otherwise; when neither can,
@@ -27,7 +28,7 @@ define install_missing
 	fi
 endef
 
-.PHONY: run test deps build-release build-test assets bench fuzz bot soak clean
+.PHONY: run test deps build-release build-test assets bench fuzz bot soak loudness clean
 
 run: build-release
 	./build/release/queltivar
@@ -71,6 +72,11 @@ fuzz: deps
 # The playing bot over the shipped campaign, 20 seeded runs: the figures in the README.
 bot: build-test
 	bash tests/bot/run_bot.sh
+
+# One pass of the title music and a minute of the bot's play, recorded by SDL's disk driver.
+loudness: build-release build-test
+	$(call install_missing,$(LOUDNESS_PACKAGES))
+	bash tests/bot/loudness.sh
 
 # At least an hour of game time, game after game, invariants checked every frame.
 soak: build-test

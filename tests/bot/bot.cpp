@@ -13,9 +13,11 @@
 
 #include <SDL.h>
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <deque>
 #include <random>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -212,7 +214,8 @@ std::string check(const Before& before, uint32_t& kills) {
 }
 } // namespace
 
-Outcome play_game(uint32_t seed, uint64_t max_ms, const std::string& assets, bool wild) {
+Outcome play_game(uint32_t seed, uint64_t max_ms, const std::string& assets, bool wild,
+                  bool real_time) {
     RNG.seed(seed);
     seed_noise(seed);
     Outcome out;
@@ -224,6 +227,11 @@ Outcome play_game(uint32_t seed, uint64_t max_ms, const std::string& assets, boo
     if (!GAME.spawner) out.broken = "the assets did not load";
     const uint64_t start = TIME.now;
     const size_t ring = std::max<size_t>(MIXER.ring.size(), MIXER_INITIAL_SAMPLES);
+    if (real_time) {
+        AUDIO_DEVICE_ID = SDL_OpenAudioDevice(nullptr, 0, &AUDIO_SPEC, nullptr, 0);
+        SDL_PauseAudioDevice(AUDIO_DEVICE_ID, 0);
+    }
+    const auto wall_start = std::chrono::steady_clock::now();
     push_button(SDL_BUTTON_LEFT, true); // starts the waves in the first frame
     while (GAME.spawner && !CHANGE_STATE && TIME.now - start < max_ms) {
         if (out.frames == 1) push_button(SDL_BUTTON_LEFT, false);
@@ -233,12 +241,20 @@ Outcome play_game(uint32_t seed, uint64_t max_ms, const std::string& assets, boo
         FAKE_TICKS += step;
         READS = 0;
         play_frame();
-        // The audio thread's part: as many samples as the frame lasted.
-        std::vector<uint8_t> stream(2 * (step * AUDIO_RATE / 1000));
-        send_audio(nullptr, stream.data(), static_cast<int>(stream.size()));
+        if (real_time) {
+            std::this_thread::sleep_until(wall_start + std::chrono::milliseconds(TIME.now - start));
+        } else {
+            // The audio thread's part: as many samples as the frame lasted.
+            std::vector<uint8_t> stream(2 * (step * AUDIO_RATE / 1000));
+            send_audio(nullptr, stream.data(), static_cast<int>(stream.size()));
+        }
         out.frames++;
         out.console_frames += battle_on_console();
         if (out.broken.empty()) out.broken = check(before, out.kills);
+    }
+    if (real_time) {
+        SDL_CloseAudioDevice(AUDIO_DEVICE_ID);
+        AUDIO_DEVICE_ID = 0;
     }
     push_button(SDL_BUTTON_LEFT, false);
     if (READS >= SCREEN_READS) out.broken = "a screen waited for more than a click";

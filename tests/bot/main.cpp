@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <string>
 
 namespace {
 long resident_kb() {
@@ -19,8 +20,18 @@ long resident_kb() {
 } // namespace
 
 // The table's first argument is the number of games, the soak's its minutes of game time; the
-// second is the first seed.
+// second is the first seed. `record SECONDS SEED` instead plays one game in real time, its
+// sound through SDL's audio device.
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "record") {
+        Headless game;
+        const uint64_t seconds = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 60;
+        const auto seed = static_cast<uint32_t>(argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 1);
+        const Outcome out = play_game(seed, seconds * 1000, "assets", false, true);
+        std::printf("seed %u: %.1f s of play, %u kills, level %u\n", seed, out.game_ms / 1000.0,
+                    out.kills, out.level);
+        return 0;
+    }
     const uint64_t limit = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : SOAK ? 60 : 20;
     const uint64_t first_seed = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : SOAK ? 1000 : 1;
     const auto wall = std::chrono::steady_clock::now();
