@@ -7,6 +7,7 @@ TEST_PACKAGES := libgtest-dev xvfb libx11-dev libxtst-dev libgl1-mesa-dri deskto
 PACKAGE_PACKAGES := dpkg-dev file lintian
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 BENCH_PACKAGES := libbenchmark-dev xvfb libgl1-mesa-dri
+LOUDNESS_PACKAGES := sox
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
 # Installs what is missing: with apt-get as root, through sudo otherwise; when neither can,
@@ -30,7 +31,7 @@ define install_missing
 	fi
 endef
 
-.PHONY: run test deps build-release build-test assets package bench fuzz bot soak clean
+.PHONY: run test deps build-release build-test assets package bench fuzz bot soak loudness clean
 
 run: build-release
 	./build/release/queltivar
@@ -98,6 +99,11 @@ fuzz: deps
 # The playing bot over the shipped campaign, 20 seeded runs: the figures in the README.
 bot: build-test
 	bash tests/bot/run_bot.sh
+
+# One pass of the title music and a minute of the bot's play, recorded by SDL's disk driver.
+loudness: build-release build-test
+	$(call install_missing,$(LOUDNESS_PACKAGES))
+	bash tests/bot/loudness.sh
 
 # At least an hour of game time, game after game, invariants checked every frame.
 soak: build-test

@@ -12,6 +12,9 @@
 #include "shell/shell.h"
 #include "sound/mixer.h"
 #include "sound/sound.h"
+#include "waves/spawn_field.h"
+
+#include "scenario.h"
 
 #include <SDL.h>
 #include <filesystem>
@@ -316,4 +319,52 @@ TEST_F(Battlefield, MapFilesFillTheGridEvenBrokenOnesWhereNothingLeavesItAndOnly
     for (int frame = 0; frame < 400; frame++)
         play(45, {uint8_t(frame % 5), uint8_t(frame / 5 % 5)}); // every pair of keys in turn
     EXPECT_TRUE(player.x >= 0 && player.x < 64 && player.y >= 0 && player.y < 36);
+}
+
+TEST_F(Battlefield, TheCometLeavesTheConsoleAtOnceFromEveryCornerAndComesInLineWithThePlayer) {
+    load_map(QUELTIVAR_SOURCE_DIR "/assets/map.dat");
+    const Grid shipped = MAP;
+    auto on_console = [](int32_t y) { return (y >= 1 && y <= 5) || (y >= 29 && y <= 34); };
+    // A spread of the cells a player can stand on, all over the field.
+    std::vector<std::pair<int32_t, int32_t>> stands;
+    for (int32_t y = 6; y <= 28; y += 2)
+        for (int32_t x = 1 + y % 4; x <= 62; x += 4)
+            if (shipped[y * MAP_WIDTH + x] == SPACE_EMPTY) stands.emplace_back(x, y);
+    ASSERT_GT(stands.size(), 150u);
+    NoFont no_font;
+    uint64_t slowest = 0;
+    for (uint8_t field = FIRST_COMET_FIELD; field < FIELD_COUNT; field++)
+        for (uint32_t facing = 0; facing < 4; facing++)
+            for (const auto& [x, y] : stands) {
+                SCOPED_TRACE(testing::Message() << "corner " << +field << ", facing " << facing
+                                                << ", player at " << x << "," << y);
+                set_map(shipped);
+                player = place(PLAYER, x, y);
+                comet = SHIPS[COMET];
+                comet.dir = facing; // a comet starts facing where its last life ended
+                spawn_comet(comet, SPAWN_FIELD_LAYOUT[field].x, SPAWN_FIELD_LAYOUT[field].y);
+                const uint64_t released = TIME.now;
+                uint64_t left_console = 0;
+                auto in_line = [&] {
+                    for (uint32_t dir = 0; dir < 4; dir++) {
+                        const Sight sight = look(player, dir);
+                        const Vector& v = VECTORS[dir];
+                        if (sight.space == SPACE_ENEMY &&
+                            player.x + sight.distance * v.dx == comet.x &&
+                            player.y + sight.distance * v.dy == comet.y)
+                            return true;
+                    }
+                    return false;
+                };
+                while (!in_line() && comet.integrity > 0 && TIME.now - released < 30000) {
+                    TIME.now += comet.move_interval;
+                    update_comet(comet, player);
+                    if (!left_console && !on_console(comet.y)) left_console = TIME.now - released;
+                    ASSERT_TRUE(!left_console || !on_console(comet.y)) << "back on the console";
+                }
+                ASSERT_TRUE(in_line() || comet.integrity <= 0) << "never in line";
+                ASSERT_LE(left_console, 1000u) << "on the console for " << left_console << " ms";
+                slowest = std::max(slowest, TIME.now - released);
+            }
+    RecordProperty("slowest_ms", std::to_string(slowest));
 }

@@ -229,9 +229,10 @@ class RealWindow : public testing::Test {
         if (!control.empty()) XTestFakeKeyEvent(x, key, down, CurrentTime);
         XSync(x, False);
     }
-    bool hold(const std::string& control, const Wanted& wanted) {
+    bool hold(const std::string& control, const Wanted& wanted,
+              std::chrono::milliseconds patience = 10s) {
         press(control, true);
-        bool seen = await(wanted);
+        bool seen = await(wanted, patience);
         press(control, false);
         return seen;
     }
@@ -293,13 +294,18 @@ TEST_F(RealWindow, APlayerSetsTheVolumeStartsAWaveMovesFiresPausesAndClosesTheWi
     EXPECT_TRUE(await(marks_over_a_spawn_field)) << "red marks blink over a spawn field";
 
     // Walls end both moves, so where the ship stops does not hang on how long a key is held.
-    ASSERT_TRUE(hold("d", player_at(18, 44))) << "D moves the ship right";
-    ASSERT_TRUE(hold("w", player_at(1, 44))) << "W moves the ship up";
-    // The first rams climb to the top row and turn along it, in line with the ship. Glyph 1 is a
+    ASSERT_TRUE(hold("s", player_at(25, 32))) << "S moves the ship down";
+    ASSERT_TRUE(hold("a", player_at(25, 24))) << "A moves the ship left";
+    // Rams of the first two blocks climb to the row under the top rule and turn along it, across
+    // the open column above the ship; the second block comes 10 s after the first. Glyph 1 is a
     // full block: the cell is empty, not covered.
-    EXPECT_TRUE(hold("Return", [](const Shot& shot) {
-        return shows(shot, 1, 57, '*', DARK_GRAY) && shows(shot, 1, 58, 1, BLACK);
-    })) << "a shot at a ram takes the last of 50 marks off the laser bar";
+    EXPECT_TRUE(hold(
+        "Return",
+        [](const Shot& shot) {
+            return shows(shot, 1, 57, '*', DARK_GRAY) && shows(shot, 1, 58, 1, BLACK);
+        },
+        30s))
+        << "a shot at a ram takes the last of 50 marks off the laser bar";
 
     const Wanted paused = text_at(17, 18, "Press ESC again to unpause", WHITE);
     EXPECT_TRUE(hold("Escape", paused)) << "Escape pauses";

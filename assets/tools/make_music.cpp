@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <sstream>
@@ -17,8 +18,9 @@ constexpr int STEPS_PER_BAR = 16;    // a step is a sixteenth note
 constexpr int MAX_STEPS = 16 * 1000; // guards the sums; the real limit is MAX_SECONDS
 constexpr int MAX_EVENTS = 65536;    // per voice and section, however the groups repeat
 constexpr int64_t MAX_SECONDS = 600;
-// About -3.5 dBFS: the mix is scaled so that its loudest sample lands here.
-constexpr int64_t PEAK = 21800;
+// The loudest sample of the mix, in tenths of a dB below full scale, unless the source says.
+constexpr int DEFAULT_HEADROOM = 35;
+constexpr int MAX_HEADROOM = 400;
 
 enum Voice { LEAD, HARMONY, BASS, KICK, SNARE, HAT, VOICE_COUNT };
 constexpr std::array<std::string_view, VOICE_COUNT> VOICE_NAMES = {"lead", "harmony", "bass",
@@ -47,6 +49,7 @@ struct Song {
     int tempo = 0; // quarter notes per minute
     // Percent, relative to each other, by voice.
     std::array<int, VOICE_COUNT> volume = {30, 12, 34, 40, 26, 12};
+    int headroom = DEFAULT_HEADROOM; // tenths of a dB
     std::vector<Section> sections;
     std::vector<int> order; // indices into sections, in playing order
 };
@@ -292,6 +295,14 @@ void read_song_setting(Reading& reading, const SourceLine& line) {
         const int voice = voice_index(arg[0]);
         if (voice < 0) throw ToolError{line.number, "'" + arg[0] + "' is not a voice"};
         song.volume[voice] = parse_count(arg[1], line.number, 0, 100, "volume");
+    } else if (line.keyword == "headroom" && arg.size() == 1) {
+        // Decibels with at most one decimal: 9 or 9.5.
+        const size_t dot = arg[0].find('.');
+        const bool tenth = dot != std::string::npos && dot + 2 == arg[0].size();
+        const std::string whole = tenth ? arg[0].substr(0, dot) : arg[0];
+        song.headroom =
+            parse_count(whole, line.number, 0, MAX_HEADROOM / 10, "headroom") * 10 +
+            (tenth ? parse_count(arg[0].substr(dot + 1), line.number, 0, 9, "headroom") : 0);
     } else if (line.keyword == "section" && arg.size() == 1) {
         if (section_index(song, arg[0]) >= 0)
             throw ToolError{line.number, "section " + arg[0] + " is defined twice"};
@@ -302,8 +313,8 @@ void read_song_setting(Reading& reading, const SourceLine& line) {
     } else if (line.keyword == "song" && !arg.empty()) {
         read_order(reading, line);
     } else {
-        throw ToolError{line.number, "expected tempo N, volume VOICE N, section NAME or song "
-                                     "NAME..., found '" +
+        throw ToolError{line.number, "expected tempo N, volume VOICE N, headroom DB, section "
+                                     "NAME or song NAME..., found '" +
                                          line.keyword + "'"};
     }
 }
@@ -496,8 +507,11 @@ std::vector<int16_t> render(const Song& song) {
         mix[i] = smooth * fade / 220;
         peak = std::max(peak, mix[i] < 0 ? -mix[i] : mix[i]);
     }
+    const auto loudest =
+        static_cast<int64_t>(std::lround(32768 * std::pow(10.0, -song.headroom / 200.0)));
     std::vector<int16_t> samples(total);
-    for (size_t i = 0; i < total; ++i) samples[i] = static_cast<int16_t>(mix[i] * PEAK / peak);
+    for (size_t i = 0; i < total; ++i)
+        samples[i] = static_cast<int16_t>(mix[i] * std::min<int64_t>(loudest, 32767) / peak);
     return samples;
 }
 

@@ -13,9 +13,11 @@
 
 #include <SDL.h>
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <deque>
 #include <random>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -48,6 +50,16 @@ bool open(int32_t x, int32_t y) {
     return cell_at(x, y) == SPACE_EMPTY || cell_at(x, y) == SPACE_PLAYER;
 }
 
+// The rows the status console writes on, above and below the field.
+bool on_console(const Ship& ship) {
+    return (ship.y >= 1 && ship.y <= 5) || (ship.y >= 29 && ship.y <= 34);
+}
+
+bool battle_on_console() {
+    return on_console(GAME.player) || (GAME.comet.integrity >= 0 && on_console(GAME.comet)) ||
+           std::any_of(GAME.army.begin(), GAME.army.end(), on_console);
+}
+
 // Every open cell in a straight line from (x, y): where a ship there sees, and is seen.
 template <typename Visit>
 void along_lines(int32_t x, int32_t y, Visit visit) {
@@ -56,14 +68,14 @@ void along_lines(int32_t x, int32_t y, Visit visit) {
             visit(x + i * v.dx, y + i * v.dy);
 }
 
-// In steps of the player: in the lines of gunners, the more charged the worse, and near rams.
+// In steps of the player: in the lines of gunners as they charge, and near rams.
 Grid danger_map() {
     Grid danger{};
     for (const Ship& ship : GAME.army) {
         if (ship.integrity <= 0) continue;
         if (ship.armed)
             along_lines(ship.x, ship.y, [&](int32_t x, int32_t y) {
-                danger[y * MAP_WIDTH + x] += 2 * (ship.charge + 3);
+                danger[y * MAP_WIDTH + x] += 4 * (ship.charge - ship.max_charge);
             });
         else
             for (int32_t y = ship.y - 2; y <= ship.y + 2; y++)
@@ -85,7 +97,10 @@ Grid goal_distances() {
         if (dist[y * MAP_WIDTH + x] == FAR) queue.push_back(y * MAP_WIDTH + x);
         dist[y * MAP_WIDTH + x] = 0;
     };
-    if (GAME.comet.integrity > 0 && std::abs(GAME.player.charge) < LOW_LASER)
+    const bool enemies = std::any_of(GAME.army.begin(), GAME.army.end(),
+                                     [](const Ship& ship) { return ship.integrity > 0; });
+    // With the field clear, the comet stands between the bot and the victory.
+    if (GAME.comet.integrity > 0 && (std::abs(GAME.player.charge) < LOW_LASER || !enemies))
         along_lines(GAME.comet.x, GAME.comet.y, reach);
     else
         for (const Ship& ship : GAME.army)
@@ -103,18 +118,40 @@ Grid goal_distances() {
     return dist;
 }
 
-// Fires when aiming, one press a shot; steps to the cheapest neighbour, ties broken at random.
+// Whether the nearest ship in line, which the player's laser turns to, should be shot: not one
+// already dying, and the comet, which refills the laser, only when the laser runs low.
+bool worth_a_shot() {
+    const Ship& player = GAME.player;
+    int32_t nearest = FAR, x = 0, y = 0;
+    for (const Vector& v : VECTORS) {
+        int32_t i = 1;
+        while (cell_at(player.x + i * v.dx, player.y + i * v.dy) == SPACE_EMPTY) i++;
+        if (std::abs(cell_at(player.x + i * v.dx, player.y + i * v.dy)) == SPACE_ENEMY &&
+            i < nearest)
+            std::tie(nearest, x, y) = std::tuple(i, player.x + i * v.dx, player.y + i * v.dy);
+    }
+    if (GAME.comet.integrity > 0 && GAME.comet.x == x && GAME.comet.y == y)
+        return std::abs(player.charge) < LOW_LASER;
+    for (const Ship& ship : GAME.army)
+        if (ship.x == x && ship.y == y) return ship.integrity > 0;
+    return true;
+}
+
+// Fires when aiming, one press a shot; steps to the cheapest neighbour, ties broken at random,
+// and with nothing to go for, stays where it is.
 void play_well() {
     const Ship& player = GAME.player;
-    hold(KEY_FIRE, player.beam == 1 && player.charge > 0 && !HELD[KEY_FIRE]);
+    hold(KEY_FIRE, player.beam == 1 && player.charge > 0 && !HELD[KEY_FIRE] && worth_a_shot());
     const Grid danger = danger_map(), dist = goal_distances();
+    const bool idle = dist[player.y * MAP_WIDTH + player.x] == FAR;
     int32_t best = INT32_MAX, best_dx = 0, best_dy = 0;
     for (int32_t dy = -1; dy <= 1; dy++)
         for (int32_t dx = -1; dx <= 1; dx++) {
             const int32_t x = player.x + dx, y = player.y + dy;
             if (!open(x, y)) continue;
+            const auto chance = static_cast<int32_t>(RNG() % 5);
             const int32_t cost = 10 * (dist[y * MAP_WIDTH + x] + danger[y * MAP_WIDTH + x]) +
-                                 static_cast<int32_t>(RNG() % 5);
+                                 (idle ? 5 * (dx != 0 || dy != 0) : chance);
             if (cost < best) std::tie(best, best_dx, best_dy) = std::tuple(cost, dx, dy);
         }
     // Each key whose direction the step goes along; a diagonal holds two.
@@ -177,7 +214,8 @@ std::string check(const Before& before, uint32_t& kills) {
 }
 } // namespace
 
-Outcome play_game(uint32_t seed, uint64_t max_ms, const std::string& assets, bool wild) {
+Outcome play_game(uint32_t seed, uint64_t max_ms, const std::string& assets, bool wild,
+                  bool real_time) {
     RNG.seed(seed);
     seed_noise(seed);
     Outcome out;
@@ -189,6 +227,11 @@ Outcome play_game(uint32_t seed, uint64_t max_ms, const std::string& assets, boo
     if (!GAME.spawner) out.broken = "the assets did not load";
     const uint64_t start = TIME.now;
     const size_t ring = std::max<size_t>(MIXER.ring.size(), MIXER_INITIAL_SAMPLES);
+    if (real_time) {
+        AUDIO_DEVICE_ID = SDL_OpenAudioDevice(nullptr, 0, &AUDIO_SPEC, nullptr, 0);
+        SDL_PauseAudioDevice(AUDIO_DEVICE_ID, 0);
+    }
+    const auto wall_start = std::chrono::steady_clock::now();
     push_button(SDL_BUTTON_LEFT, true); // starts the waves in the first frame
     while (GAME.spawner && !CHANGE_STATE && TIME.now - start < max_ms) {
         if (out.frames == 1) push_button(SDL_BUTTON_LEFT, false);
@@ -198,11 +241,20 @@ Outcome play_game(uint32_t seed, uint64_t max_ms, const std::string& assets, boo
         FAKE_TICKS += step;
         READS = 0;
         play_frame();
-        // The audio thread's part: as many samples as the frame lasted.
-        std::vector<uint8_t> stream(2 * (step * AUDIO_RATE / 1000));
-        send_audio(nullptr, stream.data(), static_cast<int>(stream.size()));
+        if (real_time) {
+            std::this_thread::sleep_until(wall_start + std::chrono::milliseconds(TIME.now - start));
+        } else {
+            // The audio thread's part: as many samples as the frame lasted.
+            std::vector<uint8_t> stream(2 * (step * AUDIO_RATE / 1000));
+            send_audio(nullptr, stream.data(), static_cast<int>(stream.size()));
+        }
         out.frames++;
+        out.console_frames += battle_on_console();
         if (out.broken.empty()) out.broken = check(before, out.kills);
+    }
+    if (real_time) {
+        SDL_CloseAudioDevice(AUDIO_DEVICE_ID);
+        AUDIO_DEVICE_ID = 0;
     }
     push_button(SDL_BUTTON_LEFT, false);
     if (READS >= SCREEN_READS) out.broken = "a screen waited for more than a click";
