@@ -10,15 +10,46 @@
 #include <string>
 #include <vector>
 
+namespace {
+struct TextureDeleter {
+    void operator()(SDL_Texture* texture) const {
+        SDL_DestroyTexture(texture);
+    }
+};
+
+struct SurfaceDeleter {
+    void operator()(SDL_Surface* surface) const {
+        SDL_FreeSurface(surface);
+    }
+};
+
+using Texture = std::unique_ptr<SDL_Texture, TextureDeleter>;
+
+// Where a glyph's pixels that show lie in its cell; w and h 0 when none does.
+struct Ink {
+    uint8_t x, y, w, h;
+};
+} // namespace
+
+struct Font {
+    Texture texture; // the sheet as loaded, tinted at each draw by colour modulation
+    int32_t width;   // of the sheet, in pixels
+    // Where modulation is the slow path (the software renderer) and tinting changes no pixel, the
+    // sheet as 32-bit ARGB, kept to tint a PALETTE colour when it is first drawn; null elsewhere.
+    std::unique_ptr<SDL_Surface, SurfaceDeleter> sheet;
+    std::array<Texture, PALETTE.size()> tinted; // the sheet in each colour, once blended in it
+    std::array<Texture, PALETTE.size()> opaque; // the same, once copied whole in it
+    // Where modulation costs nothing (OpenGL and its kind), a frame's glyphs are gathered and
+    // drawn together: when the frame is shown, veiled or read back.
+    bool batched = false;
+    std::array<Ink, 256> ink; // batched only: the rest of a cell blends to what was there
+};
+
+void std::default_delete<Font>::operator()(Font* font) const {
+    delete font;
+}
+
 std::unique_ptr<Font> FONT;
-
-void TextureDeleter::operator()(SDL_Texture* texture) const {
-    SDL_DestroyTexture(texture);
-}
-
-void SurfaceDeleter::operator()(SDL_Surface* surface) const {
-    SDL_FreeSurface(surface);
-}
 
 namespace {
 constexpr uint32_t packed(const Colour& colour) {
@@ -334,6 +365,11 @@ std::unique_ptr<Font> load_bmp_font(const char* path, Tint tint) {
         tint == Tint::PER_COLOUR_WHEN_FASTER && !modulation_is_slow() && measure_ink(*font, image);
     SDL_FreeSurface(image);
     return font;
+}
+
+Way drawing_way(const Font& font) {
+    if (font.batched) return Way::BATCH;
+    return font.sheet ? Way::TINTED_SHEETS : Way::PLAIN;
 }
 
 void print_char(uint8_t glyph, int32_t row, int32_t col, const Colour& colour) {
