@@ -51,25 +51,31 @@ extern std::unique_ptr<Font> FONT;
 // The game loads with PER_COLOUR_WHEN_FASTER, which picks the way that is faster on the renderer.
 enum class Tint : uint8_t { PER_DRAW, PER_COLOUR_WHEN_FASTER };
 
-// Null, with the failure reported, when the sheet cannot be the font.
+// Null, with the failure reported, when the sheet cannot be the font. The font draws on the
+// renderer up at its loading, and is freed before that renderer is.
 std::unique_ptr<Font> load_bmp_font(const char* path, Tint tint = Tint::PER_COLOUR_WHEN_FASTER);
 
 // Which way a font draws now: PLAIN for PER_DRAW, and where the faster ways cannot be had.
 enum class Way : uint8_t { PLAIN, TINTED_SHEETS, BATCH };
 Way drawing_way(const Font& font);
 
+// Glyph 0 draws nothing, and nothing draws without a font. A glyph may reach the renderer only at
+// the next flush_screen.
 void print_char(uint8_t glyph, int32_t row, int32_t col, const Colour& colour);
+// Byte i in column col + i of the row: no wrapping, and every byte, a line feed too, is a glyph.
 void print_msg(const char* text, int32_t row, int32_t col, const Colour& colour);
 // A frame begins with clear_screen and is shown by present_screen: between them the screen
 // is black wherever nothing has been drawn, whatever the last frame showed.
 void clear_screen();
 void present_screen();
-// Puts everything drawn since the clear on the renderer's output, for reading it back before the
-// present; present_screen does it itself.
+// Puts everything drawn since the clear on the renderer's output. Must come before the renderer is
+// read back or drawn on other than through this module; present_screen does it itself.
 void flush_screen();
+// Veils everything drawn so far in the frame; what is drawn after it shows at full brightness.
 void darken_screen();
 // For a screen shown once and then waited on: presents it and keeps a copy, since the window
 // system may lose what a window showed (minimised, covered) and ask for it again.
 void present_and_keep();
-// Shows the kept copy again, pixel for pixel; the renderer's picture is as it was kept.
+// Shows again what the last present_and_keep kept, pixel for pixel, and nothing before the first;
+// the renderer's picture is as it was kept.
 void show_kept();
