@@ -412,6 +412,7 @@ void print_char(uint8_t glyph, int32_t row, int32_t col, const Colour& colour) {
     const Held held = mark_drawn(row, col);
     const int32_t index = palette_index(colour);
     SDL_Texture* texture = nullptr;
+    // Copied whole over what the clear would have left black, else blended, else modulated.
     if (index >= 0 && (held == Held::BLACK || held == Held::LAST_FRAME))
         texture = tinted_sheet(*FONT, index, true);
     // A glyph that blends needs the black it would have had.
