@@ -122,7 +122,6 @@ int fuzz_font(const uint8_t* data, size_t size) {
     std::unique_ptr<Font> font = load_bmp_font(file.path.c_str());
     forget_failures();
     if (!font) return 0;
-    fuzz_check(font->width >= CELL, "font width");
     FONT.swap(font);
     SDL_RenderClear(RENDERER);
     for (int32_t glyph = 0; glyph < 256; glyph++)

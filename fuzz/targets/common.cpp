@@ -38,11 +38,11 @@ void fuzz_start() {
     SDL_Surface* sheet = SDL_CreateRGBSurfaceWithFormat(0, 288, 288, 32, SDL_PIXELFORMAT_ARGB8888);
     fuzz_check(sheet != nullptr, "font sheet");
     SDL_FillRect(sheet, nullptr, 0xFFFFFFFF);
-    FONT = std::make_unique<Font>();
-    FONT->width = sheet->w;
-    FONT->texture.reset(SDL_CreateTextureFromSurface(RENDERER, sheet));
+    const ScratchFile file("blocks.bmp", nullptr, 0);
+    fuzz_check(SDL_SaveBMP(sheet, file.path.c_str()) == 0, "font sheet file");
     SDL_FreeSurface(sheet);
-    fuzz_check(FONT->texture != nullptr, "font texture");
+    FONT = load_bmp_font(file.path.c_str(), Tint::PER_DRAW);
+    fuzz_check(FONT != nullptr, "font");
 }
 
 ScratchFile::ScratchFile(const char* name, const void* data, size_t size)

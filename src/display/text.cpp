@@ -10,15 +10,42 @@
 #include <string>
 #include <vector>
 
+namespace {
+struct TextureDeleter {
+    void operator()(SDL_Texture* texture) const {
+        SDL_DestroyTexture(texture);
+    }
+};
+
+struct SurfaceDeleter {
+    void operator()(SDL_Surface* surface) const {
+        SDL_FreeSurface(surface);
+    }
+};
+
+using Texture = std::unique_ptr<SDL_Texture, TextureDeleter>;
+
+// Where a glyph's pixels that show lie in its cell; w and h 0 when none does.
+struct Ink {
+    uint8_t x, y, w, h;
+};
+} // namespace
+
+struct Font {
+    Texture texture; // the sheet as loaded, tinted at each draw by colour modulation
+    int32_t width;   // of the sheet, in pixels
+    // Where modulation is the slow path (the software renderer) and tinting changes no pixel, the
+    // sheet as 32-bit ARGB, kept to tint a PALETTE colour when it is first drawn; null elsewhere.
+    std::unique_ptr<SDL_Surface, SurfaceDeleter> sheet;
+    std::array<Texture, PALETTE.size()> tinted; // the sheet in each colour, once blended in it
+    std::array<Texture, PALETTE.size()> opaque; // the same, once copied whole in it
+    // Where modulation costs nothing (OpenGL and its kind), a frame's glyphs are gathered and
+    // drawn together: when the frame is shown, veiled or read back.
+    bool batched = false;
+    std::array<Ink, 256> ink; // batched only: the rest of a cell blends to what was there
+};
+
 std::unique_ptr<Font> FONT;
-
-void TextureDeleter::operator()(SDL_Texture* texture) const {
-    SDL_DestroyTexture(texture);
-}
-
-void SurfaceDeleter::operator()(SDL_Surface* surface) const {
-    SDL_FreeSurface(surface);
-}
 
 namespace {
 constexpr uint32_t packed(const Colour& colour) {
@@ -106,102 +133,6 @@ int32_t palette_index(const Colour& colour) {
     return -1;
 }
 
-// Where the renderer keeps its picture from one frame to the next (the software renderer,
-// unscaled) and the font is tinted, a clear only notes which cells were drawn (`stale`): a cell
-// drawn again is overwritten by its first glyph copied whole, and the others are blacked just
-// before the frame is shown. Most cells of a frame hold what they held in the last.
-struct Screen {
-    bool tracking = false;
-    const SDL_Renderer* renderer = nullptr;
-    std::bitset<ROWS * COLUMNS> drawn; // since the last clear
-    std::bitset<ROWS * COLUMNS> stale; // drawn before it, not since, and not yet blacked
-};
-
-Screen SCREEN;
-
-bool can_track() {
-    if (!FONT || !FONT->sheet || !modulation_is_slow()) return false;
-    int32_t width = 0, height = 0;
-    SDL_GetRendererOutputSize(RENDERER, &width, &height);
-    // An alpha channel on the window would keep the transparent surround's alpha.
-    return width == COLUMNS * CELL && height == ROWS * CELL &&
-           !SDL_ISPIXELFORMAT_ALPHA(SDL_GetWindowPixelFormat(WINDOW));
-}
-
-void black_out(const SDL_Rect* rects, int32_t count) {
-    SDL_SetRenderDrawColor(RENDERER, 0, 0, 0, 255);
-    SDL_SetRenderDrawBlendMode(RENDERER, SDL_BLENDMODE_NONE);
-    SDL_RenderFillRects(RENDERER, rects, count);
-}
-
-// Black over the stale cells, a rectangle for each run of them in a row.
-void black_out_stale() {
-    std::array<SDL_Rect, ROWS * COLUMNS / 2> runs;
-    int32_t count = 0;
-    for (int32_t row = 0; row < ROWS && SCREEN.stale.any(); row++) {
-        for (int32_t col = 0; col < COLUMNS; col++) {
-            if (!SCREEN.stale[row * COLUMNS + col]) continue;
-            int32_t end = col;
-            while (end < COLUMNS && SCREEN.stale[row * COLUMNS + end]) end++;
-            runs[count++] = {col * CELL, row * CELL, (end - col) * CELL, CELL};
-            col = end;
-        }
-    }
-    if (count > 0) black_out(runs.data(), count);
-    SCREEN.stale.reset();
-}
-
-// A frame's glyphs as quads in one vertex array, each coloured in its corners as a modulated copy
-// would be, handed to SDL in one call. SDL would merge the copies into one draw anyway; the time
-// saved on a renderer that rasterises on the CPU (Mesa's llvmpipe) is in each quad being only
-// its glyph's inked box.
-struct Batch {
-    const SDL_Texture* sheet = nullptr; // the quads' font sheet
-    float sheet_width = 0, sheet_height = 0;
-    std::vector<SDL_Vertex> vertices;
-    std::vector<int> indices;
-};
-
-Batch BATCH;
-
-void draw_batch() {
-    if (BATCH.indices.empty()) return;
-    SDL_RenderGeometry(RENDERER, const_cast<SDL_Texture*>(BATCH.sheet), BATCH.vertices.data(),
-                       static_cast<int>(BATCH.vertices.size()), BATCH.indices.data(),
-                       static_cast<int>(BATCH.indices.size()));
-    BATCH.vertices.clear();
-    BATCH.indices.clear();
-}
-
-// Only the box around the glyph's showing pixels, as the pixels around it are fully transparent.
-void batch_glyph(uint8_t glyph, int32_t row, int32_t col, const Colour& colour) {
-    const Ink ink = FONT->ink[glyph];
-    if (ink.w == 0) return;
-    SDL_Texture* sheet = FONT->texture.get();
-    if (sheet != BATCH.sheet) {
-        draw_batch();
-        int32_t width = 0, height = 0;
-        SDL_QueryTexture(sheet, nullptr, nullptr, &width, &height);
-        BATCH = {sheet, static_cast<float>(width), static_cast<float>(height), {}, {}};
-    }
-    const int32_t offset = glyph * CELL;
-    const int32_t sx = offset % FONT->width + ink.x, sy = offset / FONT->width * CELL + ink.y;
-    const int32_t tx = col * CELL + ink.x, ty = row * CELL + ink.y;
-    const SDL_Color corner = {colour.r, colour.g, colour.b, colour.a};
-    const float u0 = static_cast<float>(sx) / BATCH.sheet_width,
-                u1 = static_cast<float>(sx + ink.w) / BATCH.sheet_width,
-                v0 = static_cast<float>(sy) / BATCH.sheet_height,
-                v1 = static_cast<float>(sy + ink.h) / BATCH.sheet_height;
-    const auto x0 = static_cast<float>(tx), x1 = static_cast<float>(tx + ink.w),
-               y0 = static_cast<float>(ty), y1 = static_cast<float>(ty + ink.h);
-    const auto first = static_cast<int>(BATCH.vertices.size());
-    BATCH.vertices.push_back({{x0, y0}, corner, {u0, v0}});
-    BATCH.vertices.push_back({{x1, y0}, corner, {u1, v0}});
-    BATCH.vertices.push_back({{x1, y1}, corner, {u1, v1}});
-    BATCH.vertices.push_back({{x0, y1}, corner, {u0, v1}});
-    for (int i : {0, 1, 2, 0, 2, 3}) BATCH.indices.push_back(first + i);
-}
-
 // Each glyph's box of pixels with any alpha, within the sheet: a copy takes nothing past its edge.
 bool measure_ink(Font& font, SDL_Surface* image) {
     SDL_Surface* sheet = SDL_ConvertSurfaceFormat(image, SDL_PIXELFORMAT_ARGB8888, 0);
@@ -227,31 +158,167 @@ bool measure_ink(Font& font, SDL_Surface* image) {
     return true;
 }
 
-// The sheet a glyph in `colour` is copied from into the cell at (row, col): whole where the cell
-// is still black this frame, blended where the font is tinted, modulated otherwise.
-SDL_Texture* sheet_for(const Colour& colour, int32_t row, int32_t col) {
-    const int32_t index = palette_index(colour);
-    if (SCREEN.tracking && row >= 0 && row < ROWS && col >= 0 && col < COLUMNS) {
-        const int32_t cell = row * COLUMNS + col;
-        const bool first = !SCREEN.drawn[cell], stale = SCREEN.stale[cell];
-        SCREEN.drawn[cell] = true;
-        SCREEN.stale[cell] = false;
-        if (first && index >= 0)
-            if (SDL_Texture* whole = tinted_sheet(*FONT, index, true)) return whole;
-        if (stale) {
-            // A glyph that blends needs the black it would have had.
-            const SDL_Rect rect = {col * CELL, row * CELL, CELL, CELL};
-            black_out(&rect, 1);
+// A frame's glyphs as quads in one vertex array, each coloured in its corners as a modulated copy
+// would be, handed to SDL in one call. SDL would merge the copies into one draw anyway; the time
+// saved on a renderer that rasterises on the CPU (Mesa's llvmpipe) is in each quad being only
+// its glyph's inked box.
+struct Batch {
+    const SDL_Texture* sheet = nullptr; // the quads' font sheet
+    float sheet_width = 0, sheet_height = 0;
+    std::vector<SDL_Vertex> vertices;
+    std::vector<int> indices;
+};
+
+// The frame on the renderer as the display keeps account of it. clear_screen starts a frame;
+// flush_screen, before the present, the veil or a read-back, puts all of it on the renderer.
+//
+// Where the renderer keeps its picture from one frame to the next (the software renderer,
+// unscaled) and the font is tinted, a clear only notes which cells were drawn (`stale`): a cell
+// drawn again is overwritten by its first glyph copied whole, and the others are blacked just
+// before the frame is shown. Most cells of a frame hold what they held in the last.
+struct Screen {
+    // The font the last clear kept account for, null when the next clear must clear all. A font's
+    // textures are its renderer's: the same font, still loaded, means the same picture.
+    const Font* tracked = nullptr;
+    std::bitset<ROWS * COLUMNS> drawn; // since the last clear
+    std::bitset<ROWS * COLUMNS> stale; // drawn before it, not since, and not yet blacked
+    Batch batch;                       // glyphs gathered since the last flush
+};
+
+Screen SCREEN;
+
+bool can_track() {
+    if (!FONT || !FONT->sheet || !modulation_is_slow()) return false;
+    int32_t width = 0, height = 0;
+    SDL_GetRendererOutputSize(RENDERER, &width, &height);
+    // An alpha channel on the window would keep the transparent surround's alpha.
+    return width == COLUMNS * CELL && height == ROWS * CELL &&
+           !SDL_ISPIXELFORMAT_ALPHA(SDL_GetWindowPixelFormat(WINDOW));
+}
+
+// Nothing of a font outlives it on the screen: neither its quads nor the account kept for it.
+void forget_font(const Font& font) {
+    if (SCREEN.tracked == &font) SCREEN.tracked = nullptr;
+    if (SCREEN.batch.sheet == font.texture.get()) SCREEN.batch = {};
+}
+
+// What a cell held when a glyph comes to it. ANYTHING where no account is kept (off the grid, or
+// in a frame cleared whole), and there blending is right.
+enum class Held : uint8_t { ANYTHING, BLACK, LAST_FRAME, THIS_FRAME };
+
+// Notes the cell drawn this frame and tells what it held before.
+Held mark_drawn(int32_t row, int32_t col) {
+    if (!SCREEN.tracked || row < 0 || row >= ROWS || col < 0 || col >= COLUMNS)
+        return Held::ANYTHING;
+    const int32_t cell = row * COLUMNS + col;
+    const Held held = SCREEN.drawn[cell]   ? Held::THIS_FRAME
+                      : SCREEN.stale[cell] ? Held::LAST_FRAME
+                                           : Held::BLACK;
+    SCREEN.drawn[cell] = true;
+    SCREEN.stale[cell] = false;
+    return held;
+}
+
+void black_out(const SDL_Rect* rects, int32_t count) {
+    SDL_SetRenderDrawColor(RENDERER, 0, 0, 0, 255);
+    SDL_SetRenderDrawBlendMode(RENDERER, SDL_BLENDMODE_NONE);
+    SDL_RenderFillRects(RENDERER, rects, count);
+}
+
+// Black over the stale cells, a rectangle for each run of them in a row.
+void black_out_stale() {
+    std::array<SDL_Rect, ROWS * COLUMNS / 2> runs;
+    int32_t count = 0;
+    for (int32_t row = 0; row < ROWS && SCREEN.stale.any(); row++) {
+        for (int32_t col = 0; col < COLUMNS; col++) {
+            if (!SCREEN.stale[row * COLUMNS + col]) continue;
+            int32_t end = col;
+            while (end < COLUMNS && SCREEN.stale[row * COLUMNS + end]) end++;
+            runs[count++] = {col * CELL, row * CELL, (end - col) * CELL, CELL};
+            col = end;
         }
     }
-    if (index >= 0)
-        if (SDL_Texture* tinted = tinted_sheet(*FONT, index, false)) return tinted;
-    SDL_Texture* texture = FONT->texture.get();
-    SDL_SetTextureColorMod(texture, colour.r, colour.g, colour.b);
-    SDL_SetTextureAlphaMod(texture, colour.a);
-    return texture;
+    if (count > 0) black_out(runs.data(), count);
+    SCREEN.stale.reset();
+}
+
+void draw_batch() {
+    Batch& batch = SCREEN.batch;
+    if (batch.indices.empty()) return;
+    SDL_RenderGeometry(RENDERER, const_cast<SDL_Texture*>(batch.sheet), batch.vertices.data(),
+                       static_cast<int>(batch.vertices.size()), batch.indices.data(),
+                       static_cast<int>(batch.indices.size()));
+    batch.vertices.clear();
+    batch.indices.clear();
+}
+
+// Only the box around the glyph's showing pixels, as the pixels around it are fully transparent.
+void batch_glyph(uint8_t glyph, int32_t row, int32_t col, const Colour& colour) {
+    const Ink ink = FONT->ink[glyph];
+    if (ink.w == 0) return;
+    Batch& batch = SCREEN.batch;
+    SDL_Texture* sheet = FONT->texture.get();
+    if (sheet != batch.sheet) {
+        draw_batch();
+        int32_t width = 0, height = 0;
+        SDL_QueryTexture(sheet, nullptr, nullptr, &width, &height);
+        batch = {sheet, static_cast<float>(width), static_cast<float>(height), {}, {}};
+    }
+    const int32_t offset = glyph * CELL;
+    const int32_t sx = offset % FONT->width + ink.x, sy = offset / FONT->width * CELL + ink.y;
+    const int32_t tx = col * CELL + ink.x, ty = row * CELL + ink.y;
+    const SDL_Color corner = {colour.r, colour.g, colour.b, colour.a};
+    const float u0 = static_cast<float>(sx) / batch.sheet_width,
+                u1 = static_cast<float>(sx + ink.w) / batch.sheet_width,
+                v0 = static_cast<float>(sy) / batch.sheet_height,
+                v1 = static_cast<float>(sy + ink.h) / batch.sheet_height;
+    const auto x0 = static_cast<float>(tx), x1 = static_cast<float>(tx + ink.w),
+               y0 = static_cast<float>(ty), y1 = static_cast<float>(ty + ink.h);
+    const auto first = static_cast<int>(batch.vertices.size());
+    batch.vertices.push_back({{x0, y0}, corner, {u0, v0}});
+    batch.vertices.push_back({{x1, y0}, corner, {u1, v0}});
+    batch.vertices.push_back({{x1, y1}, corner, {u1, v1}});
+    batch.vertices.push_back({{x0, y1}, corner, {u0, v1}});
+    for (int i : {0, 1, 2, 0, 2, 3}) batch.indices.push_back(first + i);
 }
 } // namespace
+
+void clear_screen() {
+    draw_batch(); // drawn, if only to be cleared, as a copy would have been
+    const bool picture_known = SCREEN.tracked != nullptr && SCREEN.tracked == FONT.get();
+    SCREEN.tracked = can_track() ? FONT.get() : nullptr;
+    if (SCREEN.tracked && picture_known) {
+        SCREEN.stale |= SCREEN.drawn;
+    } else {
+        SDL_RenderClear(RENDERER);
+        SCREEN.stale.reset();
+    }
+    SCREEN.drawn.reset();
+}
+
+void flush_screen() {
+    draw_batch();
+    black_out_stale();
+}
+
+void present_screen() {
+    flush_screen();
+    SDL_RenderPresent(RENDERER);
+}
+
+void darken_screen() {
+    flush_screen();
+    // Nothing under the veil is black any more.
+    SCREEN.drawn.set();
+    SDL_SetRenderDrawColor(RENDERER, 0, 0, 0, 200);
+    SDL_SetRenderDrawBlendMode(RENDERER, SDL_BLENDMODE_BLEND);
+    SDL_RenderFillRect(RENDERER, nullptr);
+}
+
+void std::default_delete<Font>::operator()(Font* font) const {
+    forget_font(*font);
+    delete font;
+}
 
 namespace {
 // Pixels a side and in all of the largest sheet taken: all 256 glyphs in one row (or column),
@@ -326,8 +393,6 @@ std::unique_ptr<Font> load_bmp_font(const char* path, Tint tint) {
     auto font = std::make_unique<Font>();
     font->width = image->w;
     font->texture.reset(SDL_CreateTextureFromSurface(RENDERER, image));
-    SCREEN.tracking = false; // a new font starts from a full clear
-    BATCH = {};
     if (tint == Tint::PER_COLOUR_WHEN_FASTER && modulation_is_slow())
         keep_sheet_for_tinting(*font, image);
     font->batched =
@@ -336,10 +401,31 @@ std::unique_ptr<Font> load_bmp_font(const char* path, Tint tint) {
     return font;
 }
 
+Way drawing_way(const Font& font) {
+    if (font.batched) return Way::BATCH;
+    return font.sheet ? Way::TINTED_SHEETS : Way::PLAIN;
+}
+
 void print_char(uint8_t glyph, int32_t row, int32_t col, const Colour& colour) {
     if (glyph == 0 || !FONT) return; // no font: a simulation that draws nothing
     if (FONT->batched) return batch_glyph(glyph, row, col, colour);
-    SDL_Texture* texture = sheet_for(colour, row, col);
+    const Held held = mark_drawn(row, col);
+    const int32_t index = palette_index(colour);
+    SDL_Texture* texture = nullptr;
+    // Copied whole over what the clear would have left black, else blended, else modulated.
+    if (index >= 0 && (held == Held::BLACK || held == Held::LAST_FRAME))
+        texture = tinted_sheet(*FONT, index, true);
+    // A glyph that blends needs the black it would have had.
+    if (!texture && held == Held::LAST_FRAME) {
+        const SDL_Rect rect = {col * CELL, row * CELL, CELL, CELL};
+        black_out(&rect, 1);
+    }
+    if (!texture && index >= 0) texture = tinted_sheet(*FONT, index, false);
+    if (!texture) {
+        texture = FONT->texture.get();
+        SDL_SetTextureColorMod(texture, colour.r, colour.g, colour.b);
+        SDL_SetTextureAlphaMod(texture, colour.a);
+    }
     int32_t offset = glyph * CELL;
     SDL_Rect source = {offset % FONT->width, offset / FONT->width * CELL, CELL, CELL};
     SDL_Rect target = {col * CELL, row * CELL, CELL, CELL};
@@ -349,39 +435,6 @@ void print_char(uint8_t glyph, int32_t row, int32_t col, const Colour& colour) {
 void print_msg(const char* text, int32_t row, int32_t col, const Colour& colour) {
     for (int32_t i = 0; text[i] != '\0'; i++)
         print_char(static_cast<uint8_t>(text[i]), row, col + i, colour);
-}
-
-void clear_screen() {
-    draw_batch(); // drawn, if only to be cleared, as a copy would have been
-    const bool was_tracking = SCREEN.tracking && SCREEN.renderer == RENDERER;
-    SCREEN.tracking = can_track();
-    SCREEN.renderer = RENDERER;
-    if (SCREEN.tracking && was_tracking) {
-        SCREEN.stale |= SCREEN.drawn;
-    } else {
-        SDL_RenderClear(RENDERER);
-        SCREEN.stale.reset();
-    }
-    SCREEN.drawn.reset();
-}
-
-void flush_screen() {
-    draw_batch();
-    black_out_stale();
-}
-
-void present_screen() {
-    flush_screen();
-    SDL_RenderPresent(RENDERER);
-}
-
-void darken_screen() {
-    flush_screen();
-    // Nothing under the veil is black any more.
-    SCREEN.drawn.set();
-    SDL_SetRenderDrawColor(RENDERER, 0, 0, 0, 200);
-    SDL_SetRenderDrawBlendMode(RENDERER, SDL_BLENDMODE_BLEND);
-    SDL_RenderFillRect(RENDERER, nullptr);
 }
 
 namespace {

@@ -31,56 +31,51 @@ constexpr std::array<Colour, 10> PALETTE = {BLACK, WHITE, YELLOW, GRAY, PINK,
 
 constexpr int32_t CELL = 18; // pixels a side of a grid cell and of a glyph
 
-struct TextureDeleter {
-    void operator()(SDL_Texture* texture) const;
-};
+// The loaded glyph sheet. Its record, and all the display keeps with it to draw faster, is the
+// display's own business: the rest of the game only holds one.
+struct Font;
 
-struct SurfaceDeleter {
-    void operator()(SDL_Surface* surface) const;
+// Frees a Font where its record is complete, so that any file may hold a std::unique_ptr<Font>.
+namespace std {
+template <>
+struct default_delete<Font> {
+    void operator()(Font* font) const;
 };
-
-using Texture = std::unique_ptr<SDL_Texture, TextureDeleter>;
-
-// Where a glyph's pixels that show lie in its cell; w and h 0 when none does.
-struct Ink {
-    uint8_t x, y, w, h;
-};
-
-struct Font {
-    Texture texture; // the sheet as loaded, tinted at each draw by colour modulation
-    int32_t width;   // of the sheet, in pixels
-    // Where modulation is the slow path (the software renderer) and tinting changes no pixel, the
-    // sheet as 32-bit ARGB, kept to tint a PALETTE colour when it is first drawn; null elsewhere.
-    std::unique_ptr<SDL_Surface, SurfaceDeleter> sheet;
-    std::array<Texture, PALETTE.size()> tinted; // the sheet in each colour, once blended in it
-    std::array<Texture, PALETTE.size()> opaque; // the same, once copied whole in it
-    // Where modulation costs nothing (OpenGL and its kind), a frame's glyphs are gathered and
-    // drawn together: when the frame is shown, veiled or read back.
-    bool batched = false;
-    std::array<Ink, 256> ink; // batched only: the rest of a cell blends to what was there
-};
+} // namespace std
 
 // Null until start-up has loaded the sheet, and when it could not be loaded.
 extern std::unique_ptr<Font> FONT;
 
-// PER_DRAW always modulates and copies each glyph as it comes, the plain way: kept so that tests
-// and benchmarks can hold the fast way to the same pixels.
+// The one switch between the ways of drawing. PER_DRAW modulates and copies each glyph as it
+// comes, the plain way, on any renderer: tests and benchmarks hold the game's way to its pixels.
+// The game loads with PER_COLOUR_WHEN_FASTER, which picks the way that is faster on the renderer.
 enum class Tint : uint8_t { PER_DRAW, PER_COLOUR_WHEN_FASTER };
 
+// Null, with the failure reported, when the sheet cannot be the font. The font draws on the
+// renderer up at its loading, and is freed before that renderer is.
 std::unique_ptr<Font> load_bmp_font(const char* path, Tint tint = Tint::PER_COLOUR_WHEN_FASTER);
 
+// Which way a font draws now: PLAIN for PER_DRAW, and where the faster ways cannot be had.
+enum class Way : uint8_t { PLAIN, TINTED_SHEETS, BATCH };
+Way drawing_way(const Font& font);
+
+// Glyph 0 draws nothing, and nothing draws without a font. A glyph may reach the renderer only at
+// the next flush_screen.
 void print_char(uint8_t glyph, int32_t row, int32_t col, const Colour& colour);
+// Byte i in column col + i of the row: no wrapping, and every byte, a line feed too, is a glyph.
 void print_msg(const char* text, int32_t row, int32_t col, const Colour& colour);
 // A frame begins with clear_screen and is shown by present_screen: between them the screen
 // is black wherever nothing has been drawn, whatever the last frame showed.
 void clear_screen();
 void present_screen();
-// Puts everything drawn since the clear on the renderer's output, for reading it back before the
-// present; present_screen does it itself.
+// Puts everything drawn since the clear on the renderer's output. Must come before the renderer is
+// read back or drawn on other than through this module; present_screen does it itself.
 void flush_screen();
+// Veils everything drawn so far in the frame; what is drawn after it shows at full brightness.
 void darken_screen();
 // For a screen shown once and then waited on: presents it and keeps a copy, since the window
 // system may lose what a window showed (minimised, covered) and ask for it again.
 void present_and_keep();
-// Shows the kept copy again, pixel for pixel; the renderer's picture is as it was kept.
+// Shows again what the last present_and_keep kept, pixel for pixel, and nothing before the first;
+// the renderer's picture is as it was kept.
 void show_kept();
