@@ -7,6 +7,7 @@
 #include "battlefield/map.h"
 #include "battlefield/player.h"
 #include "battlefield/sensing.h"
+#include "display/glyphs.h"
 #include "input/input.h"
 #include "shell/clock.h"
 #include "shell/shell.h"
@@ -162,8 +163,10 @@ TEST_F(Battlefield, ThePlayerStepsDiagonallyPastCornersIntoNothingAndFiresOncePe
     play(100, {KEY_FIRE});
     EXPECT_TRUE(heard(FX_LASER)) << "12 shots before it";
     const Frame shot = read_frame();
-    EXPECT_EQ(std::pair(shot.at(17, 33).glyph, shot.at(10, 33).glyph), std::pair(132, 0));
-    EXPECT_TRUE(shot.at(11, 33).glyph == 156 && same_colour(shot.at(11, 33), PINK)) << "bright";
+    EXPECT_EQ(std::pair(shot.at(17, 33).glyph, shot.at(10, 33).glyph),
+              std::pair(int{GLYPH_CANNON}, int{GLYPH_NONE}));
+    EXPECT_TRUE(shot.at(11, 33).glyph == GLYPH_PLAYER_BEAM && same_colour(shot.at(11, 33), PINK))
+        << "bright";
     play(100, {KEY_FIRE});
     EXPECT_EQ(player.charge, -11) << "held: one shot, the trigger latched";
     EXPECT_EQ(read_frame().at(11, 33).r, 75) << "aiming again: faint, alpha 75";
@@ -280,16 +283,18 @@ TEST_F(Battlefield, AShipHidesWhatIsBeneathAndShowsItsFacingTheCannonAndTheHitFl
     auto drawn = [](uint32_t kind, uint32_t dir, int32_t charge, uint64_t last_hit) {
         Ship ship = place(kind, 7, 3, dir);
         std::tie(ship.charge, ship.last_hit) = std::tuple(charge, last_hit);
-        print_char(1, 3, 7, WHITE); // something beneath, for the black backing block to hide
+        print_char(GLYPH_BLOCK, 3, 7,
+                   WHITE); // something beneath, for the black backing block to hide
         print_ship(ship);
         const Cell shown = read_frame().at(3, 7);
         return std::tuple(shown.glyph, shown.r, shown.g, shown.b);
     };
     auto shows = [](int glyph, const Colour& c) { return std::tuple(glyph, c.r, c.g, c.b); };
-    EXPECT_EQ(drawn(PLAYER, 0, -7, 801), shows(132, PINK)) << "latched, still a cannon on top";
-    EXPECT_EQ(drawn(PLAYER, 3, 0, 0), shows(131, WHITE)) << "no shots, no cannon";
-    EXPECT_EQ(drawn(GREEN_GUNNER, 2, -2, 801), shows(155, YELLOW)) << "hit 199 ms ago";
-    EXPECT_EQ(drawn(GREEN_GUNNER, 2, -2, 800), shows(22, GREEN)) << "hit 200 ms ago";
+    EXPECT_EQ(drawn(PLAYER, 0, -7, 801), shows(GLYPH_CANNON, PINK))
+        << "latched, still a cannon on top";
+    EXPECT_EQ(drawn(PLAYER, 3, 0, 0), shows(GLYPH_PLAYER + 3, WHITE)) << "no shots, no cannon";
+    EXPECT_EQ(drawn(GREEN_GUNNER, 2, -2, 801), shows(GLYPH_HIT_FLASH, YELLOW)) << "hit 199 ms ago";
+    EXPECT_EQ(drawn(GREEN_GUNNER, 2, -2, 800), shows(GLYPH_GUNNER + 2, GREEN)) << "hit 200 ms ago";
 }
 
 TEST_F(Battlefield, MapFilesFillTheGridEvenBrokenOnesWhereNothingLeavesItAndOnlyWallsAreDrawn) {
@@ -299,7 +304,8 @@ TEST_F(Battlefield, MapFilesFillTheGridEvenBrokenOnesWhereNothingLeavesItAndOnly
         (std::vector<int32_t>{1, 2, 3, 1}));
     cell(20, 20) = -SPACE_WALL;
     print_map();
-    EXPECT_EQ(read_frame().text(5, 2, 4) + read_frame().text(20, 20, 1), "\x02  \x02\x02");
+    EXPECT_EQ(read_frame().text(5, 2, 4) + read_frame().text(20, 20, 1),
+              (std::string{GLYPH_WALL, ' ', ' ', GLYPH_WALL, GLYPH_WALL}));
     EXPECT_TRUE(same_colour(read_frame().at(5, 2), GRAY));
 
     STATE = +[] {};

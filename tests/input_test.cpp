@@ -1,6 +1,7 @@
 // Input state, click rectangles and the volume slider, fed through SDL's real event queue.
 #include "harness.h"
 
+#include "display/glyphs.h"
 #include "input/input.h"
 #include "scenes/play.h"
 #include "scenes/title.h"
@@ -53,7 +54,10 @@ TEST(Input, TheVolumeSliderShowsTheKnobAndTakesTheTrackCellUnderTheHeldPointer) 
     Frame frame = read_frame();
     EXPECT_EQ(frame.text(30, 28, 8), " VOLUME ");
     for (int i = -1; i <= 20; i++)
-        EXPECT_EQ(frame.at(31, 22 + i).glyph, i < 0 || i > 19 ? 0 : i == 10 ? '+' : 159) << i;
+        EXPECT_EQ(frame.at(31, 22 + i).glyph, i == 10           ? '+'
+                                              : i < 0 || i > 19 ? GLYPH_NONE
+                                                                : GLYPH_SLIDER_TRACK)
+            << i;
     EXPECT_TRUE(same_colour(frame.at(31, 30), WHITE));
 
     // Pressed above the track and slid onto it: the held level counts, not a fresh press.

@@ -2,6 +2,7 @@
 #include "harness.h"
 
 #include "battlefield/map.h"
+#include "display/glyphs.h"
 #include "scenes/console.h"
 #include "scenes/play.h"
 #include "scenes/title.h"
@@ -183,7 +184,7 @@ TEST(PlayGame, APausedGameCallsTheCometAndWinsTwoWavesAndABonusThenTheNextIsLost
     EXPECT_EQ(blinks, ".!!..!!..!!.");
     check_block(20, 10, 1, BLUE_RAM);
     GAME.comet.integrity = 0; // collected in the frame, though still drawn
-    EXPECT_EQ(frame(100).at(34, 62).glyph, 24) << "the comet";
+    EXPECT_EQ(frame(100).at(34, 62).glyph, GLYPH_COMET) << "the comet";
     frame(100);
     shown = frame(6000);
     EXPECT_EQ(shown.text(3, 1, 10), ">LEVEL: 2 ");

@@ -1,6 +1,7 @@
 // The title scene, frame by frame, on a test font with art and music written by each test.
 #include "harness.h"
 
+#include "display/glyphs.h"
 #include "input/input.h"
 #include "scenes/play.h"
 #include "scenes/title.h"
@@ -63,7 +64,7 @@ TEST_F(TitleTest, TheScreenShowsFrameCaptionArtNamePlayAndSlider) {
     for (int row = 2; row < 36; row++)
         EXPECT_EQ(frame.text(row, 0, 1) + frame.text(row, 63, 1), "><") << row;
     EXPECT_TRUE(same_colour(frame.at(20, 63), DARK_GRAY));
-    for (int i = 0; i < 25; i++) EXPECT_EQ(frame.at(35, 1 + i).glyph, i < 13 ? 160 + i : 167 + i);
+    for (int i = 0; i < CAPTION_CELLS; i++) EXPECT_EQ(frame.at(35, 1 + i).glyph, caption_glyph(i));
     EXPECT_EQ(frame.at(35, 26).glyph, 0);
     EXPECT_EQ(frame.text(0, 1, 5), "stars");
     EXPECT_EQ(frame.at(0, 6).glyph, 10) << "the kept line feed is glyph 10";

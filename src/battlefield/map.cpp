@@ -1,6 +1,7 @@
 // The battlefield grid: its cells, the map file that fills it and its drawing.
 #include "battlefield/map.h"
 
+#include "display/glyphs.h"
 #include "shell/shell.h"
 
 #include <bit>
@@ -17,10 +18,10 @@ std::array<uint64_t, MAP_WIDTH> OCCUPIED_COLUMNS{};
 const Grid& MAP = CELLS;
 
 constexpr std::array<Space, 4> SPACES = {{
-    {.colour = &WHITE, .glyph = 0, .hidden = 0},  // SPACE_EMPTY
-    {.colour = &GRAY, .glyph = 2, .hidden = 0},   // SPACE_WALL
-    {.colour = nullptr, .glyph = 0, .hidden = 1}, // SPACE_PLAYER
-    {.colour = nullptr, .glyph = 0, .hidden = 1}, // SPACE_ENEMY
+    {.colour = &WHITE, .glyph = GLYPH_NONE, .hidden = 0},  // SPACE_EMPTY
+    {.colour = &GRAY, .glyph = GLYPH_WALL, .hidden = 0},   // SPACE_WALL
+    {.colour = nullptr, .glyph = GLYPH_NONE, .hidden = 1}, // SPACE_PLAYER
+    {.colour = nullptr, .glyph = GLYPH_NONE, .hidden = 1}, // SPACE_ENEMY
 }};
 static_assert(SPACES.size() == SPACE_ENEMY + 1);
 

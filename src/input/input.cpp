@@ -1,6 +1,7 @@
 // Input as held levels: parts that want a single press wait for the release themselves.
 #include "input/input.h"
 
+#include "display/glyphs.h"
 #include "display/text.h"
 #include "shell/shell.h"
 #include "sound/mixer.h"
@@ -79,7 +80,8 @@ bool rect_clicked(const SDL_Rect& rect) {
 
 void volume_slider(int32_t row, int32_t col) {
     print_msg("VOLUME", row, col + 7, WHITE);
-    for (int32_t i = 0; i < 20; i++) print_char(i == VOLUME ? '+' : 159, row + 1, col + i, WHITE);
+    for (int32_t i = 0; i < 20; i++)
+        print_char(i == VOLUME ? '+' : GLYPH_SLIDER_TRACK, row + 1, col + i, WHITE);
     // Drawn before the new value is taken: the knob follows one frame behind.
     SDL_Rect track = {col * CELL, (row + 1) * CELL, 20 * CELL, CELL};
     if (rect_clicked(track)) VOLUME = static_cast<uint8_t>((MOUSE_POS.x - col * CELL) / CELL);

@@ -1,6 +1,7 @@
 // The title scene: framed text art, the name, PLAY, the volume slider and looping music.
 #include "scenes/title.h"
 
+#include "display/glyphs.h"
 #include "display/text.h"
 #include "input/input.h"
 #include "scenes/play.h"
@@ -54,8 +55,7 @@ void print_title_console() {
         print_char('>', row, 0, DARK_GRAY);
         print_char('<', row, COLUMNS - 1, DARK_GRAY);
     }
-    for (int32_t i = 0; i < 13; i++) print_char(160 + i, 35, 1 + i, DARK_GRAY);
-    for (int32_t i = 0; i < 12; i++) print_char(180 + i, 35, 14 + i, DARK_GRAY);
+    for (int32_t i = 0; i < CAPTION_CELLS; i++) print_char(caption_glyph(i), 35, 1 + i, DARK_GRAY);
     for (int32_t row = 0; row < TITLE_ROWS; row++)
         print_msg(TITLE_DATA[row].data(), row, 1, DARK_GRAY);
 }
