@@ -28,9 +28,9 @@ void start_campaign() {
     start_play();
     KEYS = {};
     MOUSE = {};
-    MOUSE[SDL_BUTTON_LEFT] = 1;
+    MOUSE[MOUSE_LEFT] = 1;
     step();
-    MOUSE[SDL_BUTTON_LEFT] = 0;
+    MOUSE[MOUSE_LEFT] = 0;
 }
 } // namespace
 

@@ -3,6 +3,7 @@
 
 #include "battlefield/map.h"
 #include "display/glyphs.h"
+#include "input/input.h"
 #include "scenes/console.h"
 #include "scenes/play.h"
 #include "scenes/title.h"
@@ -115,9 +116,9 @@ TEST(PlayGame, AShipReleasedOntoThePlayerRamsItAndThePlayersCellNeverReadsEmpty)
     start_play();
     std::tie(GAME.player.x, GAME.player.y) = std::pair(1, 1);
     on_read(guard);
-    push_button(SDL_BUTTON_LEFT, true);
+    push_button(MOUSE_LEFT, true);
     frame(10);
-    push_button(SDL_BUTTON_LEFT, false);
+    push_button(MOUSE_LEFT, false);
     for (int i = 0; i < 20 && GAME.army.empty(); i++) frame(100);
     ASSERT_EQ(GAME.army.size(), 1u);
     EXPECT_EQ(std::tuple(GAME.army[0].x, GAME.army[0].y, GAME.army[0].integrity),
@@ -161,13 +162,13 @@ TEST(PlayGame, APausedGameCallsTheCometAndWinsTwoWavesAndABonusThenTheNextIsLost
 
     GAME.player.charge = 24;
     auto escape = [](bool down) { return [down] { push_key(SDLK_ESCAPE, down); }; };
-    auto button = [](bool down) { return [down] { push_button(SDL_BUTTON_LEFT, down); }; };
+    auto button = [](bool down) { return [down] { push_button(MOUSE_LEFT, down); }; };
     push_key(SDLK_ESCAPE, true);
     shown = frame(10, {escape(false), [] { FAKE_TICKS += 5000; }, escape(true), escape(false)});
     EXPECT_EQ(shown.text(17, 17, 28), " Press ESC again to unpause ");
     uint64_t resumed = TIME.now;
 
-    push_button(SDL_BUTTON_LEFT, true); // and held to the end of the game
+    push_button(MOUSE_LEFT, true); // and held to the end of the game
     shown = frame(100);
     EXPECT_EQ(TIME.now, resumed + 100) << "the pause cost no game time";
     EXPECT_GT(MIXER.count.load(), 0u) << "the fanfare";

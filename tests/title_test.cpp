@@ -39,7 +39,7 @@ std::vector<int16_t> drain(size_t samples) {
 
 void press_play() {
     move_pointer(545, 330);
-    push_button(SDL_BUTTON_LEFT, true);
+    push_button(MOUSE_LEFT, true);
 }
 
 struct TitleTest : testing::Test {
@@ -114,7 +114,7 @@ TEST_F(TitleTest, PressingPlayEvenAsTheWindowClosesStartsAGameAfterTheFadeAndThe
     EXPECT_EQ(STATE, play);
     EXPECT_EQ(CHANGE_STATE, 1);
     for (int i = 0; i < 3; i++) on_read([] {});
-    on_read([] { push_button(SDL_BUTTON_LEFT, false); });
+    on_read([] { push_button(MOUSE_LEFT, false); });
     leave_title();
     EXPECT_EQ(pending_reads(), 0u) << "the scene waited for the release";
     EXPECT_EQ(MIXER.count, 5000u) << "the faded music keeps its time";
@@ -127,7 +127,7 @@ TEST_F(TitleTest, PressingPlayEvenAsTheWindowClosesStartsAGameAfterTheFadeAndThe
 TEST_F(TitleTest, AMissingArtFileEndsTheProgramWithoutAFrame) {
     write_file("assets/title.wav", music(10));
     STATE = title;
-    MOUSE[SDL_BUTTON_LEFT] = 1; // the release wait would hang if it ran
+    MOUSE[MOUSE_LEFT] = 1; // the release wait would hang if it ran
     testing::internal::CaptureStderr();
     run_scenes();
     std::string errors = testing::internal::GetCapturedStderr();
@@ -165,11 +165,11 @@ TEST_F(TitleTest, EveryCellTheArtDrawsAsThePlayButtonStartsAGame) {
             CHANGE_STATE = 0;
             on_read([=] {
                 move_pointer(col * CELL + x, row * CELL + y);
-                push_button(SDL_BUTTON_LEFT, true);
+                push_button(MOUSE_LEFT, true);
             });
             title_frame();
             EXPECT_EQ(STATE, play);
-            on_read([] { push_button(SDL_BUTTON_LEFT, false); });
+            on_read([] { push_button(MOUSE_LEFT, false); });
             title_frame();
         }
     STATE = title;

@@ -39,6 +39,7 @@ Point on_picture(Point window) {
 
 std::array<uint8_t, 6> KEYS = {};
 std::array<uint8_t, 6> MOUSE = {};
+static_assert(MOUSE_LEFT == SDL_BUTTON_LEFT);
 Point MOUSE_POS = {0, 0};
 uint8_t WINDOW_EXPOSED = 0;
 Point (*POINTER_SOURCE)() = sdl_pointer;
@@ -74,7 +75,7 @@ void read_input() {
 }
 
 bool rect_clicked(const SDL_Rect& rect) {
-    return MOUSE[SDL_BUTTON_LEFT] != 0 && MOUSE_POS.x >= rect.x && MOUSE_POS.x < rect.x + rect.w &&
+    return MOUSE[MOUSE_LEFT] != 0 && MOUSE_POS.x >= rect.x && MOUSE_POS.x < rect.x + rect.w &&
            MOUSE_POS.y >= rect.y && MOUSE_POS.y < rect.y + rect.h;
 }
 

@@ -16,6 +16,7 @@ struct Point {
 
 extern std::array<uint8_t, 6> KEYS;  // 1 while the control is held
 extern std::array<uint8_t, 6> MOUSE; // by SDL button number 1 to 5; 1 while held
+constexpr uint8_t MOUSE_LEFT = 1;    // SDL's number of the left button
 extern Point MOUSE_POS; // in the picture's pixels, whatever size the window is shown at
 // 1 once the window system has asked for the window to be drawn again (shown, restored,
 // exposed, resized); a screen that is drawn once and then waited on answers it and clears it.

@@ -89,7 +89,7 @@ void leave_title() {
     stop_sound();
     play_effect(FX_LASER);
     // The press that chose PLAY must not also start the wave script.
-    while (MOUSE[SDL_BUTTON_LEFT] && STATE) read_input();
+    while (MOUSE[MOUSE_LEFT] && STATE) read_input();
     MUSIC.reset();
 }
 

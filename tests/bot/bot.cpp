@@ -35,8 +35,7 @@ using Grid = std::array<int32_t, MAP_WIDTH * MAP_HEIGHT>;
 // The pointer seam: answers each waiting end screen with a press and a release, and quits a
 // screen that a click does not end.
 Point answer_screens() {
-    if (++READS > 1)
-        READS < SCREEN_READS ? push_button(SDL_BUTTON_LEFT, READS % 2 == 0) : push_quit();
+    if (++READS > 1) READS < SCREEN_READS ? push_button(MOUSE_LEFT, READS % 2 == 0) : push_quit();
     return {WINDOW_WIDTH / 2, WINDOW_HEIGHT / 2};
 }
 
@@ -232,9 +231,9 @@ Outcome play_game(uint32_t seed, uint64_t max_ms, const std::string& assets, boo
         SDL_PauseAudioDevice(AUDIO_DEVICE_ID, 0);
     }
     const auto wall_start = std::chrono::steady_clock::now();
-    push_button(SDL_BUTTON_LEFT, true); // starts the waves in the first frame
+    push_button(MOUSE_LEFT, true); // starts the waves in the first frame
     while (GAME.spawner && !CHANGE_STATE && TIME.now - start < max_ms) {
-        if (out.frames == 1) push_button(SDL_BUTTON_LEFT, false);
+        if (out.frames == 1) push_button(MOUSE_LEFT, false);
         const uint64_t step = wild ? 1 + RNG() % 40 : FRAME_MS;
         wild ? play_wild() : play_well();
         const Before before = {SCORE, GAME.spawner->level, GAME.army.size(), ring, SPAWN_FIELDS};
@@ -256,7 +255,7 @@ Outcome play_game(uint32_t seed, uint64_t max_ms, const std::string& assets, boo
         SDL_CloseAudioDevice(AUDIO_DEVICE_ID);
         AUDIO_DEVICE_ID = 0;
     }
-    push_button(SDL_BUTTON_LEFT, false);
+    push_button(MOUSE_LEFT, false);
     if (READS >= SCREEN_READS) out.broken = "a screen waited for more than a click";
     if (GAME.spawner)
         std::tie(out.level, out.issued) = std::tuple(GAME.spawner->level, GAME.spawner->next);
