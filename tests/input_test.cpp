@@ -108,7 +108,7 @@ TEST(Input, ThePointerIsReadInThePicturesPixelsWhateverSizeTheWindowIsShownAt) {
         volume_slider(30, 22);
         EXPECT_EQ(VOLUME, 7) << w;
         STATE = title, CHANGE_STATE = 0;
-        point(549, 333); // in the middle of PLAY
+        point(PLAY_COL * CELL + CELL / 2, PLAY_ROW * CELL + CELL / 2); // PLAY's first cell
         title_frame();
         EXPECT_EQ(STATE, play) << w;
         push_button(MOUSE_LEFT, false);

@@ -72,8 +72,8 @@ TEST_F(TitleTest, TheScreenShowsFrameCaptionArtNamePlayAndSlider) {
     EXPECT_EQ(frame.text(2, 1, 7), "zxxxxxx") << "and its last 7 start the next";
     EXPECT_EQ(frame.text(3, 1, 6) + frame.text(4, 1, 1), "after\n ") << "then nothing";
     EXPECT_EQ(frame.text(5, 21, 22), "QUELTIVAR NOSPERIDA KU");
-    EXPECT_EQ(frame.text(18, 30, 4), "PLAY");
-    EXPECT_TRUE(same_colour(frame.at(18, 33), WHITE));
+    EXPECT_EQ(frame.text(PLAY_ROW, PLAY_COL, PLAY_CELLS), PLAY_LABEL);
+    EXPECT_TRUE(same_colour(frame.at(PLAY_ROW, PLAY_COL + PLAY_CELLS - 1), WHITE));
     EXPECT_EQ(frame.text(30, 29, 6), "VOLUME");
     EXPECT_EQ(frame.at(31, 32).glyph, '+');
     leave_title();
@@ -148,7 +148,8 @@ TEST_F(TitleTest, EveryCellTheArtDrawsAsThePlayButtonStartsAGame) {
                shown.at(row, col).glyph > ' ';
     };
     std::vector<std::pair<int32_t, int32_t>> button;
-    for (int32_t col = 30; col < 34; col++) button.emplace_back(18, col);
+    for (int32_t col = PLAY_COL; col < PLAY_COL + PLAY_CELLS; col++)
+        button.emplace_back(PLAY_ROW, col);
     for (size_t i = 0; i < button.size(); i++)
         for (int32_t dy = -1; dy <= 1; dy++)
             for (int32_t dx = -1; dx <= 1; dx++) {
@@ -156,7 +157,7 @@ TEST_F(TitleTest, EveryCellTheArtDrawsAsThePlayButtonStartsAGame) {
                 if (drawn(cell.first, cell.second) && std::ranges::count(button, cell) == 0)
                     button.push_back(cell);
             }
-    EXPECT_EQ(shown.text(18, 30, 4), "PLAY");
+    EXPECT_EQ(shown.text(PLAY_ROW, PLAY_COL, PLAY_CELLS), PLAY_LABEL);
     for (const auto& [row, col] : button)
         for (const auto& [x, y] :
              {std::pair{0, 0}, {CELL - 1, 0}, {0, CELL - 1}, {CELL - 1, CELL - 1}}) {

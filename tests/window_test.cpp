@@ -1,6 +1,7 @@
 // The built game in a real X window on Xvfb, played through XTest and read back from screenshots.
 #include "display/glyphs.h"
 #include "harness.h"
+#include "scenes/title.h"
 #include "shell/shell.h"
 #include "waves/spawn_field.h"
 
@@ -276,7 +277,8 @@ TEST_F(RealWindow, APlayerSetsTheVolumeStartsAWaveMovesFiresPausesAndClosesTheWi
         for (int i = 0; i < CAPTION_CELLS; i++)
             caption = caption && shows(shot, 35, 1 + i, caption_glyph(i), DARK_GRAY);
         return caption && text_at(5, 21, "QUELTIVAR NOSPERIDA KU", WHITE)(shot) &&
-               text_at(18, 30, "PLAY", WHITE)(shot) && shows(shot, 31, 32, '+', WHITE);
+               text_at(PLAY_ROW, PLAY_COL, PLAY_LABEL, WHITE)(shot) &&
+               shows(shot, 31, 32, '+', WHITE);
     })) << "the title screen";
 
     point_at(31, 32);
@@ -285,7 +287,7 @@ TEST_F(RealWindow, APlayerSetsTheVolumeStartsAWaveMovesFiresPausesAndClosesTheWi
         return shows(shot, 31, 37, '+', WHITE) && shows(shot, 31, 32, GLYPH_SLIDER_TRACK, WHITE);
     })) << "the knob follows the pointer dragged along the volume track";
 
-    point_at(18, 31);
+    point_at(PLAY_ROW, PLAY_COL + 1);
     ASSERT_TRUE(click("", [](const Shot& shot) {
         return player_at(18, 32)(shot) && text_at(1, 1, ">LASER: ", WHITE)(shot);
     })) << "PLAY leads to the play screen";
@@ -328,8 +330,8 @@ TEST_F(RealWindow, AMissingAssetFileIsNamedOnStandardErrorAndEndsTheGameWithStat
         launch(work.dir);
         // The map is read when a game starts.
         if (missing.ends_with("map.dat")) {
-            ASSERT_TRUE(await(text_at(18, 30, "PLAY", WHITE))) << stderr_text();
-            point_at(18, 31);
+            ASSERT_TRUE(await(text_at(PLAY_ROW, PLAY_COL, PLAY_LABEL, WHITE))) << stderr_text();
+            point_at(PLAY_ROW, PLAY_COL + 1);
             EXPECT_TRUE(click("", [](const Shot& shot) { return shot.empty(); }));
         }
         ASSERT_EQ(exit_status(), 1);
@@ -384,12 +386,12 @@ TEST_F(ScaledWindow, AWindowShownAtHalfOrTwiceItsSizeTakesClicksWhereThePictureI
     for (double scale : {0.5, 2.0}) {
         SCOPED_TRACE(scale);
         ASSERT_TRUE(launch(QUELTIVAR_SOURCE_DIR)) << stderr_text();
-        ASSERT_TRUE(await(text_at(18, 30, "PLAY", WHITE)));
+        ASSERT_TRUE(await(text_at(PLAY_ROW, PLAY_COL, PLAY_LABEL, WHITE)));
         EXPECT_TRUE(click_at(scale, 31, 37, [](const Shot& shot) {
             return shows(shot, 31, 37, '+', WHITE) &&
                    shows(shot, 31, 32, GLYPH_SLIDER_TRACK, WHITE);
         })) << "the knob goes to the track cell clicked";
-        ASSERT_TRUE(click_at(scale, 18, 31, [](const Shot& shot) {
+        ASSERT_TRUE(click_at(scale, PLAY_ROW, PLAY_COL + 1, [](const Shot& shot) {
             return player_at(18, 32)(shot) && text_at(1, 1, ">LASER: ", WHITE)(shot);
         })) << "PLAY leads to the play screen";
         if (scale > 1) {
@@ -405,8 +407,8 @@ TEST_F(RealWindow, APauseCoveredOrUnmappedComesBackOnTheDefaultAndTheSoftwareRen
     for (const std::string renderer : {"", "software"}) {
         SCOPED_TRACE("renderer '" + renderer + "'");
         ASSERT_TRUE(launch(QUELTIVAR_SOURCE_DIR, renderer)) << stderr_text();
-        ASSERT_TRUE(await(text_at(18, 30, "PLAY", WHITE)));
-        point_at(18, 31);
+        ASSERT_TRUE(await(text_at(PLAY_ROW, PLAY_COL, PLAY_LABEL, WHITE)));
+        point_at(PLAY_ROW, PLAY_COL + 1);
         ASSERT_TRUE(click("", text_at(1, 1, ">LASER: ", WHITE)));
         Shot paused;
         ASSERT_TRUE(hold("Escape", [&](const Shot& shot) {

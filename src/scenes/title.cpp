@@ -16,7 +16,8 @@
 std::array<std::array<char, TITLE_ROW_BYTES>, TITLE_ROWS> TITLE_DATA = {};
 
 namespace {
-constexpr SDL_Rect PLAY_BUTTON = {540, 324, 72, 18}; // the four cells of "PLAY"
+constexpr SDL_Rect PLAY_BUTTON = {
+    .x = PLAY_COL * CELL, .y = PLAY_ROW * CELL, .w = PLAY_CELLS * CELL, .h = CELL};
 
 // No more of the file can reach the screen: 35 rows of 63 characters, each perhaps a CR LF.
 constexpr size_t TITLE_READ_LIMIT = 2 * TITLE_ROWS * (TITLE_ROW_BYTES - 1);
@@ -74,7 +75,7 @@ void title_frame() {
     read_input();
     print_title_console();
     print_msg("QUELTIVAR NOSPERIDA KU", 5, 21, WHITE);
-    print_msg("PLAY", 18, 30, WHITE);
+    print_msg(PLAY_LABEL.data(), PLAY_ROW, PLAY_COL, WHITE);
     volume_slider(30, 22);
     present_screen();
     TITLE_SHOWN = true;
