@@ -8,6 +8,7 @@
 #include "shell/shell.h"
 #include "sound/mixer.h"
 #include "sound/sound.h"
+#include "tool.h"
 
 #include <SDL.h>
 #include <algorithm>
@@ -20,14 +21,8 @@
 namespace {
 // A 44100 Hz mono 16-bit WAV whose sample i is 1000 + i.
 std::string music(uint32_t count) {
-    std::string wav;
-    auto put = [&](uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; i++) wav += static_cast<char>(value >> (8 * i));
-    };
-    wav += "RIFF", put(36 + count * 2, 4), wav += "WAVEfmt ";
-    put(16, 4), put(1, 2), put(1, 2), put(44100, 4), put(88200, 4), put(2, 2), put(16, 2);
-    wav += "data", put(count * 2, 4);
-    for (uint32_t i = 0; i < count; i++) put(1000 + i, 2);
+    std::string wav = wav_header({.rate = AUDIO_RATE, .byte_rate = 2 * AUDIO_RATE}, count * 2);
+    for (uint32_t i = 0; i < count; i++) put_le(wav, 1000 + i, 2);
     return wav;
 }
 
