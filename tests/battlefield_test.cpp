@@ -122,15 +122,15 @@ TEST(Sensing, EveryLookFindsWhatACellByCellWalkFindsOnAGridAfterAnyWrites) {
         code = random() % 6 == 0 ? static_cast<int32_t>(random() % 7) - 3 : 0;
     set_map(cells);
     for (int32_t i = 0; i < 500; i++) {
-        const auto x = static_cast<int32_t>(random() % MAP_WIDTH),
-                   y = static_cast<int32_t>(random() % MAP_HEIGHT);
+        const auto x = static_cast<int32_t>(random() % COLUMNS),
+                   y = static_cast<int32_t>(random() % ROWS);
         if (i % 3 == 0)
             mark_cell(x, y);
         else
             set_cell(x, y, i % 3 == 1 ? SPACE_EMPTY : SPACE_ENEMY);
     }
-    for (int32_t y = 0; y < MAP_HEIGHT; y++) {
-        for (int32_t x = 0; x < MAP_WIDTH; x++) {
+    for (int32_t y = 0; y < ROWS; y++) {
+        for (int32_t x = 0; x < COLUMNS; x++) {
             Ship ship;
             std::tie(ship.x, ship.y) = std::pair(x, y);
             scan(ship);
@@ -299,9 +299,8 @@ TEST_F(Battlefield, AShipHidesWhatIsBeneathAndShowsItsFacingTheCannonAndTheHitFl
 
 TEST_F(Battlefield, MapFilesFillTheGridEvenBrokenOnesWhereNothingLeavesItAndOnlyWallsAreDrawn) {
     load_bytes(std::string(322, '\0') + "\x01\x02\x03\xff"); // cells 2 to 5 of row 5, no more
-    EXPECT_EQ(
-        std::vector<int32_t>(MAP.begin() + 5 * MAP_WIDTH + 2, MAP.begin() + 5 * MAP_WIDTH + 6),
-        (std::vector<int32_t>{1, 2, 3, 1}));
+    EXPECT_EQ(std::vector<int32_t>(MAP.begin() + 5 * COLUMNS + 2, MAP.begin() + 5 * COLUMNS + 6),
+              (std::vector<int32_t>{1, 2, 3, 1}));
     cell(20, 20) = -SPACE_WALL;
     print_map();
     EXPECT_EQ(read_frame().text(5, 2, 4) + read_frame().text(20, 20, 1),
@@ -335,7 +334,7 @@ TEST_F(Battlefield, TheCometLeavesTheConsoleAtOnceFromEveryCornerAndComesInLineW
     std::vector<std::pair<int32_t, int32_t>> stands;
     for (int32_t y = 6; y <= 28; y += 2)
         for (int32_t x = 1 + y % 4; x <= 62; x += 4)
-            if (shipped[y * MAP_WIDTH + x] == SPACE_EMPTY) stands.emplace_back(x, y);
+            if (shipped[y * COLUMNS + x] == SPACE_EMPTY) stands.emplace_back(x, y);
     ASSERT_GT(stands.size(), 150u);
     NoFont no_font;
     uint64_t slowest = 0;

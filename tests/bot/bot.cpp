@@ -30,8 +30,6 @@ std::mt19937 RNG;
 int32_t READS = 0; // read_input calls in this frame; past the first, an end screen waits
 std::array<bool, 5> HELD = {};
 
-using Grid = std::array<int32_t, MAP_WIDTH * MAP_HEIGHT>;
-
 // The pointer seam: answers each waiting end screen with a press and a release, and quits a
 // screen that a click does not end.
 Point answer_screens() {
@@ -74,13 +72,13 @@ Grid danger_map() {
         if (ship.integrity <= 0) continue;
         if (ship.armed)
             along_lines(ship.x, ship.y, [&](int32_t x, int32_t y) {
-                danger[y * MAP_WIDTH + x] += 4 * (ship.charge - ship.max_charge);
+                danger[y * COLUMNS + x] += 4 * (ship.charge - ship.max_charge);
             });
         else
             for (int32_t y = ship.y - 2; y <= ship.y + 2; y++)
                 for (int32_t x = ship.x - 2; x <= ship.x + 2; x++)
                     if (open(x, y))
-                        danger[y * MAP_WIDTH + x] +=
+                        danger[y * COLUMNS + x] +=
                             8 * (3 - std::max(std::abs(x - ship.x), std::abs(y - ship.y)));
     }
     return danger;
@@ -93,8 +91,8 @@ Grid goal_distances() {
     dist.fill(FAR);
     std::deque<int32_t> queue;
     auto reach = [&](int32_t x, int32_t y) {
-        if (dist[y * MAP_WIDTH + x] == FAR) queue.push_back(y * MAP_WIDTH + x);
-        dist[y * MAP_WIDTH + x] = 0;
+        if (dist[y * COLUMNS + x] == FAR) queue.push_back(y * COLUMNS + x);
+        dist[y * COLUMNS + x] = 0;
     };
     const bool enemies = std::any_of(GAME.army.begin(), GAME.army.end(),
                                      [](const Ship& ship) { return ship.integrity > 0; });
@@ -105,10 +103,10 @@ Grid goal_distances() {
         for (const Ship& ship : GAME.army)
             if (ship.integrity > 0) along_lines(ship.x, ship.y, reach);
     for (; !queue.empty(); queue.pop_front()) {
-        const int32_t x = queue.front() % MAP_WIDTH, y = queue.front() / MAP_WIDTH;
+        const int32_t x = queue.front() % COLUMNS, y = queue.front() / COLUMNS;
         for (int32_t dy = -1; dy <= 1; dy++)
             for (int32_t dx = -1; dx <= 1; dx++) {
-                const int32_t next = (y + dy) * MAP_WIDTH + x + dx;
+                const int32_t next = (y + dy) * COLUMNS + x + dx;
                 if (!open(x + dx, y + dy) || dist[next] != FAR) continue;
                 dist[next] = dist[queue.front()] + 1;
                 queue.push_back(next);
@@ -142,14 +140,14 @@ void play_well() {
     const Ship& player = GAME.player;
     hold(KEY_FIRE, player.beam == 1 && player.charge > 0 && !HELD[KEY_FIRE] && worth_a_shot());
     const Grid danger = danger_map(), dist = goal_distances();
-    const bool idle = dist[player.y * MAP_WIDTH + player.x] == FAR;
+    const bool idle = dist[player.y * COLUMNS + player.x] == FAR;
     int32_t best = INT32_MAX, best_dx = 0, best_dy = 0;
     for (int32_t dy = -1; dy <= 1; dy++)
         for (int32_t dx = -1; dx <= 1; dx++) {
             const int32_t x = player.x + dx, y = player.y + dy;
             if (!open(x, y)) continue;
             const auto chance = static_cast<int32_t>(RNG() % 5);
-            const int32_t cost = 10 * (dist[y * MAP_WIDTH + x] + danger[y * MAP_WIDTH + x]) +
+            const int32_t cost = 10 * (dist[y * COLUMNS + x] + danger[y * COLUMNS + x]) +
                                  (idle ? 5 * (dx != 0 || dy != 0) : chance);
             if (cost < best) std::tie(best, best_dx, best_dy) = std::tuple(cost, dx, dy);
         }
