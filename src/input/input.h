@@ -26,8 +26,12 @@ extern uint8_t WINDOW_EXPOSED;
 // test moves it, since SDL under the dummy video driver never moves its own pointer.
 extern Point (*POINTER_SOURCE)();
 
+// Takes the pointer and every pending event: keys, buttons, exposure; a closed window quits.
 void read_input();
+// Holds (1) or releases (0) the control bound to `keycode`; other keys are ignored.
 void log_key(int32_t keycode, uint8_t value);
 
+// Whether the left button is held with the pointer inside `rect`, in the picture's pixels.
 bool rect_clicked(const SDL_Rect& rect);
+// Draws the label and the 20-cell track from (row, col) and sets VOLUME to the cell held.
 void volume_slider(int32_t row, int32_t col);

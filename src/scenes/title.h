@@ -16,7 +16,9 @@ constexpr auto PLAY_CELLS = static_cast<int32_t>(PLAY_LABEL.size());
 // The art, one piece of the file per row as a line reader returns it, line feed kept.
 extern std::array<std::array<char, TITLE_ROW_BYTES>, TITLE_ROWS> TITLE_DATA;
 
+// Reads the art into TITLE_DATA, a CR LF as one line feed; a missing file ends the game.
 void load_title_data(const char* path);
+// The title's frame in dark grey: the border marks, the caption and the art.
 void print_title_console();
 
 void title();
