@@ -60,9 +60,9 @@ TEST_F(TitleTest, TheScreenShowsFrameCaptionArtNamePlayAndSlider) {
         EXPECT_EQ(frame.text(row, 0, 1) + frame.text(row, 63, 1), "><") << row;
     EXPECT_TRUE(same_colour(frame.at(20, 63), DARK_GRAY));
     for (int i = 0; i < CAPTION_CELLS; i++) EXPECT_EQ(frame.at(35, 1 + i).glyph, caption_glyph(i));
-    EXPECT_EQ(frame.at(35, 26).glyph, 0);
+    EXPECT_EQ(frame.at(35, 1 + CAPTION_CELLS).glyph, GLYPH_NONE);
     EXPECT_EQ(frame.text(0, 1, 5), "stars");
-    EXPECT_EQ(frame.at(0, 6).glyph, 10) << "the kept line feed is glyph 10";
+    EXPECT_EQ(frame.at(0, 6).glyph, '\n') << "the kept line feed is drawn as its code";
     EXPECT_EQ(TITLE_DATA[1].data(), long_line.substr(0, 63)) << "a long line fills one row";
     EXPECT_EQ(frame.text(2, 1, 7), "zxxxxxx") << "and its last 7 start the next";
     EXPECT_EQ(frame.text(3, 1, 6) + frame.text(4, 1, 1), "after\n ") << "then nothing";
