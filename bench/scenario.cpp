@@ -28,9 +28,9 @@ void start_campaign() {
     start_play();
     KEYS = {};
     MOUSE = {};
-    MOUSE[SDL_BUTTON_LEFT] = 1;
+    MOUSE[MOUSE_LEFT] = 1;
     step();
-    MOUSE[SDL_BUTTON_LEFT] = 0;
+    MOUSE[MOUSE_LEFT] = 0;
 }
 } // namespace
 
@@ -93,8 +93,8 @@ Snapshot crowd(uint32_t ships) {
     NoFont no_font;
     start_campaign();
     std::vector<std::pair<int32_t, int32_t>> free;
-    for (int32_t y = 0; y < MAP_HEIGHT; y++)
-        for (int32_t x = 0; x < MAP_WIDTH; x++)
+    for (int32_t y = 0; y < ROWS; y++)
+        for (int32_t x = 0; x < COLUMNS; x++)
             if (cell_at(x, y) == SPACE_EMPTY) free.emplace_back(x, y);
     constexpr std::array<uint32_t, 4> KINDS = {BLUE_RAM, GREEN_GUNNER, RED_RAM, CYAN_GUNNER};
     const auto placed = static_cast<uint32_t>(std::min<size_t>(ships, free.size()));

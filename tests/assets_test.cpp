@@ -3,6 +3,7 @@
 
 #include "battlefield/army.h"
 #include "battlefield/ship.h"
+#include "display/glyphs.h"
 #include "display/text.h"
 #include "scenes/console.h"
 #include "shell/shell.h"
@@ -17,8 +18,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -112,21 +115,73 @@ TEST(Assets, TheFontSheetKeepsItsAlphaAndDrawsEveryGlyphTheGameNames) {
         for (int x = 0; x < 288; ++x) {
             const Uint32 pixel = static_cast<Uint32*>(sheet->pixels)[y * sheet->pitch / 4 + x];
             const int code = y / 18 * 16 + x / 18;
-            // Opaque white ink or full transparency; glyph 1, the block under a ship, all ink.
-            EXPECT_TRUE(pixel == 0xFFFFFFFF || (pixel >> 24 == 0 && code != 1)) << x << "," << y;
+            // Opaque white ink or full transparency; the block under a ship all ink.
+            EXPECT_TRUE(pixel == 0xFFFFFFFF || (pixel >> 24 == 0 && code != GLYPH_BLOCK))
+                << x << "," << y;
             g[code][y % 18][x % 18] = pixel == 0xFFFFFFFF;
         }
     // Codes the game never names, 10 in particular (it ends each title-art line), stay empty.
     std::array<bool, 256> named{};
-    for (auto [first, last] :
-         {std::pair{1, 2}, {4, 7}, {20, 27}, {33, 126}, {128, 135}, {155, 172}, {180, 191}})
-        std::fill(&named[first], &named[last] + 1, true);
+    for (auto [first, count] : std::initializer_list<std::pair<int, int>>{{GLYPH_BLOCK, 1},
+                                                                          {GLYPH_WALL, 1},
+                                                                          {GLYPH_RAM, 4},
+                                                                          {GLYPH_GUNNER, 4},
+                                                                          {GLYPH_COMET, 4},
+                                                                          {'!', '~' - '!' + 1},
+                                                                          {GLYPH_PLAYER, 4},
+                                                                          {GLYPH_CANNON, 4},
+                                                                          {GLYPH_HIT_FLASH, 1},
+                                                                          {GLYPH_PLAYER_BEAM, 2},
+                                                                          {GLYPH_GUNNER_BEAM, 2}})
+        std::fill_n(&named[first], count, true);
+    for (const GlyphRun& run : CAPTION_RUNS) std::fill_n(&named[run.first], run.count, true);
     for (int code = 0; code < 256; ++code) EXPECT_EQ(g[code] != Glyph{}, named[code]) << code;
-    for (int base : {4, 20, 24, 128, 132}) // ram, gunner, comet, player, cannon: four facings
+    for (int base : {GLYPH_RAM, GLYPH_GUNNER, GLYPH_COMET, GLYPH_PLAYER, GLYPH_CANNON})
         for (int dir = 0; dir < 4; ++dir)
             for (int other = dir + 1; other < 4; ++other)
                 EXPECT_FALSE(g[base + dir] == g[base + other]) << "glyph " << base + other;
-    EXPECT_FALSE(g[156] == g[158] || g[157] == g[159]) << "the player's beams are the gunners'";
+    EXPECT_FALSE(g[GLYPH_PLAYER_BEAM] == g[GLYPH_GUNNER_BEAM] ||
+                 g[GLYPH_PLAYER_BEAM + 1] == g[GLYPH_GUNNER_BEAM + 1])
+        << "the player's beams are the gunners'";
+}
+
+// The code's names for glyphs against what the font source says it draws at each code.
+TEST(Assets, EveryGlyphTheGameNamesIsThePictureTheFontSourceDrawsThere) {
+    std::map<int, std::string> drawn;
+    std::string strip;
+    std::istringstream source(slurp(ASSETS + "source/font.txt"));
+    for (std::string line; std::getline(source, line);) {
+        std::istringstream words(line);
+        std::string keyword;
+        int code = -1;
+        if (words >> keyword && keyword == "glyph" && words >> code)
+            std::getline(words >> std::ws, drawn[code]);
+        if (keyword == "strip") std::getline(words >> std::ws, strip);
+    }
+    const std::array<std::string, 4> facings = {"up", "right", "down", "left"};
+    for (int dir = 0; dir < 4; ++dir) {
+        const std::string facing = facings[dir];
+        EXPECT_EQ(drawn[GLYPH_RAM + dir], "ram ship facing " + facing);
+        EXPECT_EQ(drawn[GLYPH_GUNNER + dir], "gunner ship facing " + facing);
+        EXPECT_EQ(drawn[GLYPH_COMET + dir], "comet heading " + facing);
+        EXPECT_EQ(drawn[GLYPH_PLAYER + dir], "player ship facing " + facing);
+        EXPECT_EQ(drawn[GLYPH_CANNON + dir],
+                  "player's cannon facing " + facing + ", with corner marks");
+    }
+    EXPECT_EQ(drawn[GLYPH_BLOCK], "solid block, drawn black under every ship");
+    EXPECT_EQ(drawn[GLYPH_WALL], "wall block");
+    EXPECT_EQ(drawn[GLYPH_HIT_FLASH], "hit flash");
+    EXPECT_EQ(drawn[GLYPH_PLAYER_BEAM], "player's beam, vertical");
+    EXPECT_EQ(drawn[GLYPH_PLAYER_BEAM + 1], "player's beam, horizontal");
+    EXPECT_EQ(drawn[GLYPH_GUNNER_BEAM], "gunners' beam, vertical");
+    EXPECT_EQ(drawn[GLYPH_SLIDER_TRACK],
+              "gunners' beam, horizontal; also the volume slider's track");
+    EXPECT_EQ(drawn.count(GLYPH_NONE), 0u);
+    std::string runs;
+    for (const GlyphRun& run : CAPTION_RUNS)
+        runs += (runs.empty() ? "" : " ") + std::to_string(run.first) + "-" +
+                std::to_string(run.first + run.count - 1);
+    EXPECT_EQ(strip, runs) << "the title caption";
 }
 
 TEST(Assets, TheMapIsClosedReachableAndClearWhereShipsAppearAndTheConsoleWrites) {
@@ -289,14 +344,14 @@ TEST(Assets, TheIconIsThePlayersShipOnItsBlockRebuiltAtEverySizeAndSharpAtWholeS
 TEST(Assets, BeamsRulesWarningsGunnerFacingsAndThePlayersFlashReadAtAGlance) {
     const std::array<Glyph, 256> g = font_glyphs();
     // A gunner's aim is drawn at 75/255: it needs ink to show; a fired beam is solid.
-    for (const Glyph& beam : {transposed(g[158]), g[159]}) {
+    for (const Glyph& beam : {transposed(g[GLYPH_GUNNER_BEAM]), g[GLYPH_GUNNER_BEAM + 1]}) {
         EXPECT_GE(solid_rows(beam), 3) << "a fired beam is solid, 3 pixels or more";
         EXPECT_GE(lit(beam), 72) << "an aiming beam shows on black";
     }
-    EXPECT_GE(solid_rows(g[45]), 1) << "'-' runs from cell edge to cell edge";
-    EXPECT_GE(solid_rows(transposed(g[124])), 1) << "'|' runs from cell edge to cell edge";
-    for (int y = 0; y < 18; ++y) EXPECT_EQ(g[45][y][0], g[45][y][17]) << "'-' meets the next";
-    EXPECT_EQ(g[124][0], g[124][17]) << "'|' meets the next";
+    EXPECT_GE(solid_rows(g['-']), 1) << "'-' runs from cell edge to cell edge";
+    EXPECT_GE(solid_rows(transposed(g['|'])), 1) << "'|' runs from cell edge to cell edge";
+    for (int y = 0; y < 18; ++y) EXPECT_EQ(g['-'][y][0], g['-'][y][17]) << "'-' meets the next";
+    EXPECT_EQ(g['|'][0], g['|'][17]) << "'|' meets the next";
 
     int narrowest = 18;
     for (const auto& row : g['!'])
@@ -309,11 +364,11 @@ TEST(Assets, BeamsRulesWarningsGunnerFacingsAndThePlayersFlashReadAtAGlance) {
         int changed = 0, either = 0;
         for (int y = 0; y < 18; ++y)
             for (int x = 0; x < 18; ++x) {
-                const bool a = g[20 + dir][y][x], b = g[22 + dir][y][x];
+                const bool a = g[GLYPH_GUNNER + dir][y][x], b = g[GLYPH_GUNNER + 2 + dir][y][x];
                 changed += a != b;
                 either += a || b;
             }
-        EXPECT_GE(2 * changed, either) << "gunner facings " << 20 + dir << " and " << 22 + dir;
+        EXPECT_GE(2 * changed, either) << "gunner facings " << dir << " and " << 2 + dir;
     }
 
     // Over the hit flash the player's overlay must change the flash's outline, not only recolour
@@ -321,7 +376,8 @@ TEST(Assets, BeamsRulesWarningsGunnerFacingsAndThePlayersFlashReadAtAGlance) {
     for (int dir = 0; dir < 4; ++dir) {
         int outside = 0;
         for (int y = 0; y < 18; ++y)
-            for (int x = 0; x < 18; ++x) outside += g[132 + dir][y][x] && !g[155][y][x];
-        EXPECT_GE(outside, 24) << "overlay " << 132 + dir;
+            for (int x = 0; x < 18; ++x)
+                outside += g[GLYPH_CANNON + dir][y][x] && !g[GLYPH_HIT_FLASH][y][x];
+        EXPECT_GE(outside, 24) << "overlay facing " << dir;
     }
 }

@@ -7,6 +7,7 @@
 #include "battlefield/map.h"
 #include "battlefield/player.h"
 #include "battlefield/sensing.h"
+#include "display/glyphs.h"
 #include "input/input.h"
 #include "shell/clock.h"
 #include "shell/shell.h"
@@ -121,15 +122,15 @@ TEST(Sensing, EveryLookFindsWhatACellByCellWalkFindsOnAGridAfterAnyWrites) {
         code = random() % 6 == 0 ? static_cast<int32_t>(random() % 7) - 3 : 0;
     set_map(cells);
     for (int32_t i = 0; i < 500; i++) {
-        const auto x = static_cast<int32_t>(random() % MAP_WIDTH),
-                   y = static_cast<int32_t>(random() % MAP_HEIGHT);
+        const auto x = static_cast<int32_t>(random() % COLUMNS),
+                   y = static_cast<int32_t>(random() % ROWS);
         if (i % 3 == 0)
             mark_cell(x, y);
         else
             set_cell(x, y, i % 3 == 1 ? SPACE_EMPTY : SPACE_ENEMY);
     }
-    for (int32_t y = 0; y < MAP_HEIGHT; y++) {
-        for (int32_t x = 0; x < MAP_WIDTH; x++) {
+    for (int32_t y = 0; y < ROWS; y++) {
+        for (int32_t x = 0; x < COLUMNS; x++) {
             Ship ship;
             std::tie(ship.x, ship.y) = std::pair(x, y);
             scan(ship);
@@ -162,8 +163,10 @@ TEST_F(Battlefield, ThePlayerStepsDiagonallyPastCornersIntoNothingAndFiresOncePe
     play(100, {KEY_FIRE});
     EXPECT_TRUE(heard(FX_LASER)) << "12 shots before it";
     const Frame shot = read_frame();
-    EXPECT_EQ(std::pair(shot.at(17, 33).glyph, shot.at(10, 33).glyph), std::pair(132, 0));
-    EXPECT_TRUE(shot.at(11, 33).glyph == 156 && same_colour(shot.at(11, 33), PINK)) << "bright";
+    EXPECT_EQ(std::pair(shot.at(17, 33).glyph, shot.at(10, 33).glyph),
+              std::pair(int{GLYPH_CANNON}, int{GLYPH_NONE}));
+    EXPECT_TRUE(shot.at(11, 33).glyph == GLYPH_PLAYER_BEAM && same_colour(shot.at(11, 33), PINK))
+        << "bright";
     play(100, {KEY_FIRE});
     EXPECT_EQ(player.charge, -11) << "held: one shot, the trigger latched";
     EXPECT_EQ(read_frame().at(11, 33).r, 75) << "aiming again: faint, alpha 75";
@@ -280,26 +283,28 @@ TEST_F(Battlefield, AShipHidesWhatIsBeneathAndShowsItsFacingTheCannonAndTheHitFl
     auto drawn = [](uint32_t kind, uint32_t dir, int32_t charge, uint64_t last_hit) {
         Ship ship = place(kind, 7, 3, dir);
         std::tie(ship.charge, ship.last_hit) = std::tuple(charge, last_hit);
-        print_char(1, 3, 7, WHITE); // something beneath, for the black backing block to hide
+        print_char(GLYPH_BLOCK, 3, 7,
+                   WHITE); // something beneath, for the black backing block to hide
         print_ship(ship);
         const Cell shown = read_frame().at(3, 7);
         return std::tuple(shown.glyph, shown.r, shown.g, shown.b);
     };
     auto shows = [](int glyph, const Colour& c) { return std::tuple(glyph, c.r, c.g, c.b); };
-    EXPECT_EQ(drawn(PLAYER, 0, -7, 801), shows(132, PINK)) << "latched, still a cannon on top";
-    EXPECT_EQ(drawn(PLAYER, 3, 0, 0), shows(131, WHITE)) << "no shots, no cannon";
-    EXPECT_EQ(drawn(GREEN_GUNNER, 2, -2, 801), shows(155, YELLOW)) << "hit 199 ms ago";
-    EXPECT_EQ(drawn(GREEN_GUNNER, 2, -2, 800), shows(22, GREEN)) << "hit 200 ms ago";
+    EXPECT_EQ(drawn(PLAYER, 0, -7, 801), shows(GLYPH_CANNON, PINK))
+        << "latched, still a cannon on top";
+    EXPECT_EQ(drawn(PLAYER, 3, 0, 0), shows(GLYPH_PLAYER + 3, WHITE)) << "no shots, no cannon";
+    EXPECT_EQ(drawn(GREEN_GUNNER, 2, -2, 801), shows(GLYPH_HIT_FLASH, YELLOW)) << "hit 199 ms ago";
+    EXPECT_EQ(drawn(GREEN_GUNNER, 2, -2, 800), shows(GLYPH_GUNNER + 2, GREEN)) << "hit 200 ms ago";
 }
 
 TEST_F(Battlefield, MapFilesFillTheGridEvenBrokenOnesWhereNothingLeavesItAndOnlyWallsAreDrawn) {
     load_bytes(std::string(322, '\0') + "\x01\x02\x03\xff"); // cells 2 to 5 of row 5, no more
-    EXPECT_EQ(
-        std::vector<int32_t>(MAP.begin() + 5 * MAP_WIDTH + 2, MAP.begin() + 5 * MAP_WIDTH + 6),
-        (std::vector<int32_t>{1, 2, 3, 1}));
+    EXPECT_EQ(std::vector<int32_t>(MAP.begin() + 5 * COLUMNS + 2, MAP.begin() + 5 * COLUMNS + 6),
+              (std::vector<int32_t>{1, 2, 3, 1}));
     cell(20, 20) = -SPACE_WALL;
     print_map();
-    EXPECT_EQ(read_frame().text(5, 2, 4) + read_frame().text(20, 20, 1), "\x02  \x02\x02");
+    EXPECT_EQ(read_frame().text(5, 2, 4) + read_frame().text(20, 20, 1),
+              (std::string{GLYPH_WALL, ' ', ' ', GLYPH_WALL, GLYPH_WALL}));
     EXPECT_TRUE(same_colour(read_frame().at(5, 2), GRAY));
 
     STATE = +[] {};
@@ -329,7 +334,7 @@ TEST_F(Battlefield, TheCometLeavesTheConsoleAtOnceFromEveryCornerAndComesInLineW
     std::vector<std::pair<int32_t, int32_t>> stands;
     for (int32_t y = 6; y <= 28; y += 2)
         for (int32_t x = 1 + y % 4; x <= 62; x += 4)
-            if (shipped[y * MAP_WIDTH + x] == SPACE_EMPTY) stands.emplace_back(x, y);
+            if (shipped[y * COLUMNS + x] == SPACE_EMPTY) stands.emplace_back(x, y);
     ASSERT_GT(stands.size(), 150u);
     NoFont no_font;
     uint64_t slowest = 0;

@@ -64,8 +64,8 @@ void press_escape() {
 }
 
 void click() {
-    on_read([] { push_button(SDL_BUTTON_LEFT, true); });
-    on_read([] { push_button(SDL_BUTTON_LEFT, false); });
+    on_read([] { push_button(MOUSE_LEFT, true); });
+    on_read([] { push_button(MOUSE_LEFT, false); });
 }
 
 // Everything the screens show, in `font`: title frames with the slider moving, a crowded battle

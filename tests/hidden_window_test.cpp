@@ -1,6 +1,7 @@
 // The pause and the end screens are drawn once; a window that was hidden gets them back.
 #include "harness.h"
 
+#include "input/input.h"
 #include "scenes/play.h"
 #include "scenes/title.h"
 #include "shell/shell.h"
@@ -111,13 +112,13 @@ TEST(HiddenWindow, PauseDefeatAndVictoryComeBackPixelForPixelWhenTheWindowAsksAn
     GAME.player.integrity = 0;
     on_read([] {});
     hide_and_show(defeat, {{SDL_WINDOWEVENT_EXPOSED, true}});
-    on_read([] { push_button(SDL_BUTTON_LEFT, true); });
+    on_read([] { push_button(MOUSE_LEFT, true); });
     on_read([] {
         lose_picture();
         push_window_event(SDL_WINDOWEVENT_RESTORED);
     });
     on_read([&defeat] { EXPECT_EQ(pixels(), defeat) << "while the button is held"; });
-    on_read([] { push_button(SDL_BUTTON_LEFT, false); });
+    on_read([] { push_button(MOUSE_LEFT, false); });
     waiting = true;
     on_read(guard);
     play_frame();
@@ -132,8 +133,8 @@ TEST(HiddenWindow, PauseDefeatAndVictoryComeBackPixelForPixelWhenTheWindowAsksAn
     GAME.spawner->next = GAME.spawner->count;
     Pixels won;
     hide_and_show(won, {{SDL_WINDOWEVENT_SHOWN, true}});
-    on_read([] { push_button(SDL_BUTTON_LEFT, true); });
-    on_read([] { push_button(SDL_BUTTON_LEFT, false); });
+    on_read([] { push_button(MOUSE_LEFT, true); });
+    on_read([] { push_button(MOUSE_LEFT, false); });
     bool winning = true;
     on_read([&winning] {
         if (winning) push_quit();

@@ -1,6 +1,7 @@
 // Input state, click rectangles and the volume slider, fed through SDL's real event queue.
 #include "harness.h"
 
+#include "display/glyphs.h"
 #include "input/input.h"
 #include "scenes/play.h"
 #include "scenes/title.h"
@@ -19,8 +20,8 @@ TEST(Input, KeysAndButtonsAreHeldLevelsWhateverTheModifiersRepeatsOrQuickClicks)
     push_key(SDLK_d, true, KMOD_LSHIFT);
     push_key(SDLK_KP_ENTER, true);
     push_button(SDL_BUTTON_RIGHT, true);
-    push_button(SDL_BUTTON_LEFT, true);
-    push_button(SDL_BUTTON_LEFT, false);
+    push_button(MOUSE_LEFT, true);
+    push_button(MOUSE_LEFT, false);
     push_button(200, true); // no such entry: nothing is written
     read_input();
     EXPECT_EQ(KEYS, (std::array<uint8_t, 6>{1, 1, 1, 0, 0, 0})) << "W, D with Shift, S; no keypad";
@@ -53,12 +54,15 @@ TEST(Input, TheVolumeSliderShowsTheKnobAndTakesTheTrackCellUnderTheHeldPointer) 
     Frame frame = read_frame();
     EXPECT_EQ(frame.text(30, 28, 8), " VOLUME ");
     for (int i = -1; i <= 20; i++)
-        EXPECT_EQ(frame.at(31, 22 + i).glyph, i < 0 || i > 19 ? 0 : i == 10 ? '+' : 159) << i;
+        EXPECT_EQ(frame.at(31, 22 + i).glyph, i == 10           ? '+'
+                                              : i < 0 || i > 19 ? GLYPH_NONE
+                                                                : GLYPH_SLIDER_TRACK)
+            << i;
     EXPECT_TRUE(same_colour(frame.at(31, 30), WHITE));
 
     // Pressed above the track and slid onto it: the held level counts, not a fresh press.
     move_pointer(500, 540);
-    push_button(SDL_BUTTON_LEFT, true);
+    push_button(MOUSE_LEFT, true);
     for (auto [x, y, volume] : {std::tuple{500, 540, 10},
                                 {396, 558, 0},
                                 {755, 575, 19},
@@ -74,7 +78,7 @@ TEST(Input, TheVolumeSliderShowsTheKnobAndTakesTheTrackCellUnderTheHeldPointer) 
     SDL_RenderClear(RENDERER);
     volume_slider(30, 22);
     EXPECT_EQ(read_frame().at(31, 27).glyph, '+') << "the knob follows a frame behind";
-    push_button(SDL_BUTTON_LEFT, false);
+    push_button(MOUSE_LEFT, false);
     move_pointer(396, 560);
     read_input();
     volume_slider(30, 22);
@@ -98,16 +102,16 @@ TEST(Input, ThePointerIsReadInThePicturesPixelsWhateverSizeTheWindowIsShownAt) {
         read_input();
         EXPECT_EQ(std::pair(MOUSE_POS.x, MOUSE_POS.y), std::pair(1150, 646)) << w;
 
-        push_button(SDL_BUTTON_LEFT, true);
+        push_button(MOUSE_LEFT, true);
         point(396 + 18 * 7 + 9, 567); // the eighth cell of the track
         read_input();
         volume_slider(30, 22);
         EXPECT_EQ(VOLUME, 7) << w;
         STATE = title, CHANGE_STATE = 0;
-        point(549, 333); // in the middle of PLAY
+        point(PLAY_COL * CELL + CELL / 2, PLAY_ROW * CELL + CELL / 2); // PLAY's first cell
         title_frame();
         EXPECT_EQ(STATE, play) << w;
-        push_button(SDL_BUTTON_LEFT, false);
+        push_button(MOUSE_LEFT, false);
         read_input();
         VOLUME = 10;
     }

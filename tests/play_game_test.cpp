@@ -2,6 +2,8 @@
 #include "harness.h"
 
 #include "battlefield/map.h"
+#include "display/glyphs.h"
+#include "input/input.h"
 #include "scenes/console.h"
 #include "scenes/play.h"
 #include "scenes/title.h"
@@ -114,9 +116,9 @@ TEST(PlayGame, AShipReleasedOntoThePlayerRamsItAndThePlayersCellNeverReadsEmpty)
     start_play();
     std::tie(GAME.player.x, GAME.player.y) = std::pair(1, 1);
     on_read(guard);
-    push_button(SDL_BUTTON_LEFT, true);
+    push_button(MOUSE_LEFT, true);
     frame(10);
-    push_button(SDL_BUTTON_LEFT, false);
+    push_button(MOUSE_LEFT, false);
     for (int i = 0; i < 20 && GAME.army.empty(); i++) frame(100);
     ASSERT_EQ(GAME.army.size(), 1u);
     EXPECT_EQ(std::tuple(GAME.army[0].x, GAME.army[0].y, GAME.army[0].integrity),
@@ -160,13 +162,13 @@ TEST(PlayGame, APausedGameCallsTheCometAndWinsTwoWavesAndABonusThenTheNextIsLost
 
     GAME.player.charge = 24;
     auto escape = [](bool down) { return [down] { push_key(SDLK_ESCAPE, down); }; };
-    auto button = [](bool down) { return [down] { push_button(SDL_BUTTON_LEFT, down); }; };
+    auto button = [](bool down) { return [down] { push_button(MOUSE_LEFT, down); }; };
     push_key(SDLK_ESCAPE, true);
     shown = frame(10, {escape(false), [] { FAKE_TICKS += 5000; }, escape(true), escape(false)});
     EXPECT_EQ(shown.text(17, 17, 28), " Press ESC again to unpause ");
     uint64_t resumed = TIME.now;
 
-    push_button(SDL_BUTTON_LEFT, true); // and held to the end of the game
+    push_button(MOUSE_LEFT, true); // and held to the end of the game
     shown = frame(100);
     EXPECT_EQ(TIME.now, resumed + 100) << "the pause cost no game time";
     EXPECT_GT(MIXER.count.load(), 0u) << "the fanfare";
@@ -183,7 +185,7 @@ TEST(PlayGame, APausedGameCallsTheCometAndWinsTwoWavesAndABonusThenTheNextIsLost
     EXPECT_EQ(blinks, ".!!..!!..!!.");
     check_block(20, 10, 1, BLUE_RAM);
     GAME.comet.integrity = 0; // collected in the frame, though still drawn
-    EXPECT_EQ(frame(100).at(34, 62).glyph, 24) << "the comet";
+    EXPECT_EQ(frame(100).at(34, 62).glyph, GLYPH_COMET) << "the comet";
     frame(100);
     shown = frame(6000);
     EXPECT_EQ(shown.text(3, 1, 10), ">LEVEL: 2 ");

@@ -1,6 +1,7 @@
 // Glyphs, strings and the veil, read back from real frames.
 #include "harness.h"
 
+#include "display/glyphs.h"
 #include "shell/shell.h"
 
 #include <SDL.h>
@@ -85,14 +86,14 @@ TEST(Text, StringsRunAlongTheRowWithoutWrappingOrInterpretingBytes) {
 
 TEST(Text, GlyphsLayerInACellAlphaBlendsAndTheVeilDimsOnlyWhatCameBefore) {
     Headless game;
-    print_char(1, 6, 6, BLACK);
-    print_char(130, 6, 6, WHITE);
-    print_char(134, 6, 6, PINK);
-    print_char(158, 7, 7, Colour{0, 255, 0, 75});
+    print_char(GLYPH_BLOCK, 6, 6, BLACK);
+    print_char(GLYPH_PLAYER + 2, 6, 6, WHITE);
+    print_char(GLYPH_CANNON + 2, 6, 6, PINK);
+    print_char(GLYPH_GUNNER_BEAM, 7, 7, Colour{0, 255, 0, 75});
     Frame layered = read_frame();
-    EXPECT_EQ(layered.at(6, 6).glyph, 134);
+    EXPECT_EQ(layered.at(6, 6).glyph, GLYPH_CANNON + 2);
     EXPECT_TRUE(same_colour(layered.at(6, 6), PINK));
-    EXPECT_EQ(layered.at(7, 7).glyph, 158);
+    EXPECT_EQ(layered.at(7, 7).glyph, GLYPH_GUNNER_BEAM);
     EXPECT_TRUE(same_colour(layered.at(7, 7), Colour{0, 75, 0, 255}));
 
     darken_screen();

@@ -1,12 +1,14 @@
 // The title scene, frame by frame, on a test font with art and music written by each test.
 #include "harness.h"
 
+#include "display/glyphs.h"
 #include "input/input.h"
 #include "scenes/play.h"
 #include "scenes/title.h"
 #include "shell/shell.h"
 #include "sound/mixer.h"
 #include "sound/sound.h"
+#include "tool.h"
 
 #include <SDL.h>
 #include <algorithm>
@@ -19,14 +21,8 @@
 namespace {
 // A 44100 Hz mono 16-bit WAV whose sample i is 1000 + i.
 std::string music(uint32_t count) {
-    std::string wav;
-    auto put = [&](uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; i++) wav += static_cast<char>(value >> (8 * i));
-    };
-    wav += "RIFF", put(36 + count * 2, 4), wav += "WAVEfmt ";
-    put(16, 4), put(1, 2), put(1, 2), put(44100, 4), put(88200, 4), put(2, 2), put(16, 2);
-    wav += "data", put(count * 2, 4);
-    for (uint32_t i = 0; i < count; i++) put(1000 + i, 2);
+    std::string wav = wav_header({.rate = AUDIO_RATE, .byte_rate = 2 * AUDIO_RATE}, count * 2);
+    for (uint32_t i = 0; i < count; i++) put_le(wav, 1000 + i, 2);
     return wav;
 }
 
@@ -38,7 +34,7 @@ std::vector<int16_t> drain(size_t samples) {
 
 void press_play() {
     move_pointer(545, 330);
-    push_button(SDL_BUTTON_LEFT, true);
+    push_button(MOUSE_LEFT, true);
 }
 
 struct TitleTest : testing::Test {
@@ -63,16 +59,16 @@ TEST_F(TitleTest, TheScreenShowsFrameCaptionArtNamePlayAndSlider) {
     for (int row = 2; row < 36; row++)
         EXPECT_EQ(frame.text(row, 0, 1) + frame.text(row, 63, 1), "><") << row;
     EXPECT_TRUE(same_colour(frame.at(20, 63), DARK_GRAY));
-    for (int i = 0; i < 25; i++) EXPECT_EQ(frame.at(35, 1 + i).glyph, i < 13 ? 160 + i : 167 + i);
-    EXPECT_EQ(frame.at(35, 26).glyph, 0);
+    for (int i = 0; i < CAPTION_CELLS; i++) EXPECT_EQ(frame.at(35, 1 + i).glyph, caption_glyph(i));
+    EXPECT_EQ(frame.at(35, 1 + CAPTION_CELLS).glyph, GLYPH_NONE);
     EXPECT_EQ(frame.text(0, 1, 5), "stars");
-    EXPECT_EQ(frame.at(0, 6).glyph, 10) << "the kept line feed is glyph 10";
+    EXPECT_EQ(frame.at(0, 6).glyph, '\n') << "the kept line feed is drawn as its code";
     EXPECT_EQ(TITLE_DATA[1].data(), long_line.substr(0, 63)) << "a long line fills one row";
     EXPECT_EQ(frame.text(2, 1, 7), "zxxxxxx") << "and its last 7 start the next";
     EXPECT_EQ(frame.text(3, 1, 6) + frame.text(4, 1, 1), "after\n ") << "then nothing";
     EXPECT_EQ(frame.text(5, 21, 22), "QUELTIVAR NOSPERIDA KU");
-    EXPECT_EQ(frame.text(18, 30, 4), "PLAY");
-    EXPECT_TRUE(same_colour(frame.at(18, 33), WHITE));
+    EXPECT_EQ(frame.text(PLAY_ROW, PLAY_COL, PLAY_CELLS), PLAY_LABEL);
+    EXPECT_TRUE(same_colour(frame.at(PLAY_ROW, PLAY_COL + PLAY_CELLS - 1), WHITE));
     EXPECT_EQ(frame.text(30, 29, 6), "VOLUME");
     EXPECT_EQ(frame.at(31, 32).glyph, '+');
     leave_title();
@@ -113,7 +109,7 @@ TEST_F(TitleTest, PressingPlayEvenAsTheWindowClosesStartsAGameAfterTheFadeAndThe
     EXPECT_EQ(STATE, play);
     EXPECT_EQ(CHANGE_STATE, 1);
     for (int i = 0; i < 3; i++) on_read([] {});
-    on_read([] { push_button(SDL_BUTTON_LEFT, false); });
+    on_read([] { push_button(MOUSE_LEFT, false); });
     leave_title();
     EXPECT_EQ(pending_reads(), 0u) << "the scene waited for the release";
     EXPECT_EQ(MIXER.count, 5000u) << "the faded music keeps its time";
@@ -126,7 +122,7 @@ TEST_F(TitleTest, PressingPlayEvenAsTheWindowClosesStartsAGameAfterTheFadeAndThe
 TEST_F(TitleTest, AMissingArtFileEndsTheProgramWithoutAFrame) {
     write_file("assets/title.wav", music(10));
     STATE = title;
-    MOUSE[SDL_BUTTON_LEFT] = 1; // the release wait would hang if it ran
+    MOUSE[MOUSE_LEFT] = 1; // the release wait would hang if it ran
     testing::internal::CaptureStderr();
     run_scenes();
     std::string errors = testing::internal::GetCapturedStderr();
@@ -147,7 +143,8 @@ TEST_F(TitleTest, EveryCellTheArtDrawsAsThePlayButtonStartsAGame) {
                shown.at(row, col).glyph > ' ';
     };
     std::vector<std::pair<int32_t, int32_t>> button;
-    for (int32_t col = 30; col < 34; col++) button.emplace_back(18, col);
+    for (int32_t col = PLAY_COL; col < PLAY_COL + PLAY_CELLS; col++)
+        button.emplace_back(PLAY_ROW, col);
     for (size_t i = 0; i < button.size(); i++)
         for (int32_t dy = -1; dy <= 1; dy++)
             for (int32_t dx = -1; dx <= 1; dx++) {
@@ -155,7 +152,7 @@ TEST_F(TitleTest, EveryCellTheArtDrawsAsThePlayButtonStartsAGame) {
                 if (drawn(cell.first, cell.second) && std::ranges::count(button, cell) == 0)
                     button.push_back(cell);
             }
-    EXPECT_EQ(shown.text(18, 30, 4), "PLAY");
+    EXPECT_EQ(shown.text(PLAY_ROW, PLAY_COL, PLAY_CELLS), PLAY_LABEL);
     for (const auto& [row, col] : button)
         for (const auto& [x, y] :
              {std::pair{0, 0}, {CELL - 1, 0}, {0, CELL - 1}, {CELL - 1, CELL - 1}}) {
@@ -164,11 +161,11 @@ TEST_F(TitleTest, EveryCellTheArtDrawsAsThePlayButtonStartsAGame) {
             CHANGE_STATE = 0;
             on_read([=] {
                 move_pointer(col * CELL + x, row * CELL + y);
-                push_button(SDL_BUTTON_LEFT, true);
+                push_button(MOUSE_LEFT, true);
             });
             title_frame();
             EXPECT_EQ(STATE, play);
-            on_read([] { push_button(SDL_BUTTON_LEFT, false); });
+            on_read([] { push_button(MOUSE_LEFT, false); });
             title_frame();
         }
     STATE = title;

@@ -1,5 +1,7 @@
 // The built game in a real X window on Xvfb, played through XTest and read back from screenshots.
+#include "display/glyphs.h"
 #include "harness.h"
+#include "scenes/title.h"
 #include "shell/shell.h"
 #include "waves/spawn_field.h"
 
@@ -88,7 +90,7 @@ Wanted text_at(int row, int col, std::string_view text, const Colour& c) {
 Wanted player_at(int row, int col) {
     return [=](const Shot& shot) {
         for (int dir = 0; dir < 4; dir++)
-            if (shows(shot, row, col, 128 + dir, WHITE, 132 + dir)) return true;
+            if (shows(shot, row, col, GLYPH_PLAYER + dir, WHITE, GLYPH_CANNON + dir)) return true;
         return false;
     };
 }
@@ -272,19 +274,20 @@ TEST_F(RealWindow, APlayerSetsTheVolumeStartsAWaveMovesFiresPausesAndClosesTheWi
     ASSERT_TRUE(launch(QUELTIVAR_SOURCE_DIR)) << stderr_text();
     EXPECT_TRUE(await([](const Shot& shot) {
         bool caption = true;
-        for (int i = 0; i < 25; i++)
-            caption = caption && shows(shot, 35, 1 + i, i < 13 ? 160 + i : 167 + i, DARK_GRAY);
+        for (int i = 0; i < CAPTION_CELLS; i++)
+            caption = caption && shows(shot, 35, 1 + i, caption_glyph(i), DARK_GRAY);
         return caption && text_at(5, 21, "QUELTIVAR NOSPERIDA KU", WHITE)(shot) &&
-               text_at(18, 30, "PLAY", WHITE)(shot) && shows(shot, 31, 32, '+', WHITE);
+               text_at(PLAY_ROW, PLAY_COL, PLAY_LABEL, WHITE)(shot) &&
+               shows(shot, 31, 32, '+', WHITE);
     })) << "the title screen";
 
     point_at(31, 32);
     EXPECT_TRUE(hold("", [&](const Shot& shot) {
         point_at(31, 37); // dragged, with the button held
-        return shows(shot, 31, 37, '+', WHITE) && shows(shot, 31, 32, 159, WHITE);
+        return shows(shot, 31, 37, '+', WHITE) && shows(shot, 31, 32, GLYPH_SLIDER_TRACK, WHITE);
     })) << "the knob follows the pointer dragged along the volume track";
 
-    point_at(18, 31);
+    point_at(PLAY_ROW, PLAY_COL + 1);
     ASSERT_TRUE(click("", [](const Shot& shot) {
         return player_at(18, 32)(shot) && text_at(1, 1, ">LASER: ", WHITE)(shot);
     })) << "PLAY leads to the play screen";
@@ -297,12 +300,12 @@ TEST_F(RealWindow, APlayerSetsTheVolumeStartsAWaveMovesFiresPausesAndClosesTheWi
     ASSERT_TRUE(hold("s", player_at(25, 32))) << "S moves the ship down";
     ASSERT_TRUE(hold("a", player_at(25, 24))) << "A moves the ship left";
     // Rams of the first two blocks climb to the row under the top rule and turn along it, across
-    // the open column above the ship; the second block comes 10 s after the first. Glyph 1 is a
-    // full block: the cell is empty, not covered.
+    // the open column above the ship; the second block comes 10 s after the first. The backing
+    // block is full: the cell is empty, not covered.
     EXPECT_TRUE(hold(
         "Return",
         [](const Shot& shot) {
-            return shows(shot, 1, 57, '*', DARK_GRAY) && shows(shot, 1, 58, 1, BLACK);
+            return shows(shot, 1, 57, '*', DARK_GRAY) && shows(shot, 1, 58, GLYPH_BLOCK, BLACK);
         },
         30s))
         << "a shot at a ram takes the last of 50 marks off the laser bar";
@@ -327,8 +330,8 @@ TEST_F(RealWindow, AMissingAssetFileIsNamedOnStandardErrorAndEndsTheGameWithStat
         launch(work.dir);
         // The map is read when a game starts.
         if (missing.ends_with("map.dat")) {
-            ASSERT_TRUE(await(text_at(18, 30, "PLAY", WHITE))) << stderr_text();
-            point_at(18, 31);
+            ASSERT_TRUE(await(text_at(PLAY_ROW, PLAY_COL, PLAY_LABEL, WHITE))) << stderr_text();
+            point_at(PLAY_ROW, PLAY_COL + 1);
             EXPECT_TRUE(click("", [](const Shot& shot) { return shot.empty(); }));
         }
         ASSERT_EQ(exit_status(), 1);
@@ -383,11 +386,12 @@ TEST_F(ScaledWindow, AWindowShownAtHalfOrTwiceItsSizeTakesClicksWhereThePictureI
     for (double scale : {0.5, 2.0}) {
         SCOPED_TRACE(scale);
         ASSERT_TRUE(launch(QUELTIVAR_SOURCE_DIR)) << stderr_text();
-        ASSERT_TRUE(await(text_at(18, 30, "PLAY", WHITE)));
+        ASSERT_TRUE(await(text_at(PLAY_ROW, PLAY_COL, PLAY_LABEL, WHITE)));
         EXPECT_TRUE(click_at(scale, 31, 37, [](const Shot& shot) {
-            return shows(shot, 31, 37, '+', WHITE) && shows(shot, 31, 32, 159, WHITE);
+            return shows(shot, 31, 37, '+', WHITE) &&
+                   shows(shot, 31, 32, GLYPH_SLIDER_TRACK, WHITE);
         })) << "the knob goes to the track cell clicked";
-        ASSERT_TRUE(click_at(scale, 18, 31, [](const Shot& shot) {
+        ASSERT_TRUE(click_at(scale, PLAY_ROW, PLAY_COL + 1, [](const Shot& shot) {
             return player_at(18, 32)(shot) && text_at(1, 1, ">LASER: ", WHITE)(shot);
         })) << "PLAY leads to the play screen";
         if (scale > 1) {
@@ -403,8 +407,8 @@ TEST_F(RealWindow, APauseCoveredOrUnmappedComesBackOnTheDefaultAndTheSoftwareRen
     for (const std::string renderer : {"", "software"}) {
         SCOPED_TRACE("renderer '" + renderer + "'");
         ASSERT_TRUE(launch(QUELTIVAR_SOURCE_DIR, renderer)) << stderr_text();
-        ASSERT_TRUE(await(text_at(18, 30, "PLAY", WHITE)));
-        point_at(18, 31);
+        ASSERT_TRUE(await(text_at(PLAY_ROW, PLAY_COL, PLAY_LABEL, WHITE)));
+        point_at(PLAY_ROW, PLAY_COL + 1);
         ASSERT_TRUE(click("", text_at(1, 1, ">LASER: ", WHITE)));
         Shot paused;
         ASSERT_TRUE(hold("Escape", [&](const Shot& shot) {

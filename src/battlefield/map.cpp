@@ -1,6 +1,7 @@
 // The battlefield grid: its cells, the map file that fills it and its drawing.
 #include "battlefield/map.h"
 
+#include "display/glyphs.h"
 #include "shell/shell.h"
 
 #include <bit>
@@ -10,23 +11,23 @@ namespace {
 Grid CELLS{};
 // Bit x of OCCUPIED_ROWS[y], and bit y of OCCUPIED_COLUMNS[x], is set while cell (x, y) is not
 // empty: every ship looks four ways every frame, and a look is then a bit search, not a walk.
-std::array<uint64_t, MAP_HEIGHT> OCCUPIED_ROWS{};
-std::array<uint64_t, MAP_WIDTH> OCCUPIED_COLUMNS{};
+std::array<uint64_t, ROWS> OCCUPIED_ROWS{};
+std::array<uint64_t, COLUMNS> OCCUPIED_COLUMNS{};
 } // namespace
 
 const Grid& MAP = CELLS;
 
 constexpr std::array<Space, 4> SPACES = {{
-    {.colour = &WHITE, .glyph = 0, .hidden = 0},  // SPACE_EMPTY
-    {.colour = &GRAY, .glyph = 2, .hidden = 0},   // SPACE_WALL
-    {.colour = nullptr, .glyph = 0, .hidden = 1}, // SPACE_PLAYER
-    {.colour = nullptr, .glyph = 0, .hidden = 1}, // SPACE_ENEMY
+    {.colour = &WHITE, .glyph = GLYPH_NONE, .hidden = 0},  // SPACE_EMPTY
+    {.colour = &GRAY, .glyph = GLYPH_WALL, .hidden = 0},   // SPACE_WALL
+    {.colour = nullptr, .glyph = GLYPH_NONE, .hidden = 1}, // SPACE_PLAYER
+    {.colour = nullptr, .glyph = GLYPH_NONE, .hidden = 1}, // SPACE_ENEMY
 }};
 static_assert(SPACES.size() == SPACE_ENEMY + 1);
 
 namespace {
 size_t index_of(int32_t x, int32_t y) {
-    return static_cast<size_t>(y) * MAP_WIDTH + static_cast<size_t>(x);
+    return static_cast<size_t>(y) * COLUMNS + static_cast<size_t>(x);
 }
 
 void write_cell(int32_t x, int32_t y, int32_t code) {
@@ -69,13 +70,13 @@ void set_cell(int32_t x, int32_t y, int32_t code) {
 
 std::array<int32_t, 4> steps_around(int32_t x, int32_t y) {
     const uint64_t row = OCCUPIED_ROWS[y], column = OCCUPIED_COLUMNS[x];
-    return {steps_along(column, y, MAP_HEIGHT, true), steps_along(row, x, MAP_WIDTH, false),
-            steps_along(column, y, MAP_HEIGHT, false), steps_along(row, x, MAP_WIDTH, true)};
+    return {steps_along(column, y, ROWS, true), steps_along(row, x, COLUMNS, false),
+            steps_along(column, y, ROWS, false), steps_along(row, x, COLUMNS, true)};
 }
 
 void set_map(const Grid& cells) {
-    for (int32_t y = 0; y < MAP_HEIGHT; y++)
-        for (int32_t x = 0; x < MAP_WIDTH; x++) write_cell(x, y, cells[index_of(x, y)]);
+    for (int32_t y = 0; y < ROWS; y++)
+        for (int32_t x = 0; x < COLUMNS; x++) write_cell(x, y, cells[index_of(x, y)]);
 }
 
 void mark_cell(int32_t x, int32_t y) {
@@ -100,8 +101,8 @@ void load_map(const char* path) {
 
 void print_map() {
     if (!FONT) return; // nothing to draw with: the simulation alone
-    for (int32_t row = 0; row < MAP_HEIGHT; row++) {
-        for (int32_t col = 0; col < MAP_WIDTH; col++) {
+    for (int32_t row = 0; row < ROWS; row++) {
+        for (int32_t col = 0; col < COLUMNS; col++) {
             const Space& space = SPACES[code_of(MAP[index_of(col, row)])];
             if (!space.hidden) print_char(space.glyph, row, col, *space.colour);
         }

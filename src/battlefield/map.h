@@ -7,14 +7,11 @@
 #include <array>
 #include <cstdint>
 
-constexpr int32_t MAP_WIDTH = COLUMNS;
-constexpr int32_t MAP_HEIGHT = ROWS;
-
 // A negative cell is a pending hit on the code of its absolute value.
 enum : int32_t { SPACE_EMPTY = 0, SPACE_WALL = 1, SPACE_PLAYER = 2, SPACE_ENEMY = 3 };
 
-using Grid = std::array<int32_t, MAP_WIDTH * MAP_HEIGHT>;
-static_assert(MAP_WIDTH <= 64 && MAP_HEIGHT <= 64, "a row and a column of the grid fit 64 bits");
+using Grid = std::array<int32_t, COLUMNS * ROWS>;
+static_assert(COLUMNS <= 64 && ROWS <= 64, "a row and a column of the grid fit 64 bits");
 
 // Read by anyone; written only through the functions below, which keep the occupancy that
 // steps_around reads in step with it.
@@ -36,7 +33,7 @@ struct Space {
 extern const std::array<Space, 4> SPACES;
 
 constexpr bool on_grid(int32_t x, int32_t y) {
-    return x >= 0 && x < MAP_WIDTH && y >= 0 && y < MAP_HEIGHT;
+    return x >= 0 && x < COLUMNS && y >= 0 && y < ROWS;
 }
 
 // The cell at (x, y); cells outside the grid read as walls, so no walk can leave it.

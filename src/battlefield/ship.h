@@ -42,4 +42,5 @@ extern const std::array<Ship, 6> SHIPS;
 // ms after a hit that a ship shows the flash, and an enemy or the comet stands still.
 constexpr uint64_t HIT_TIME = 200;
 
+// Draws the ship on a black block: the flash while hit, the player's cannon while it has shots.
 void print_ship(const Ship& ship);

@@ -1,6 +1,7 @@
 // Input as held levels: parts that want a single press wait for the release themselves.
 #include "input/input.h"
 
+#include "display/glyphs.h"
 #include "display/text.h"
 #include "shell/shell.h"
 #include "sound/mixer.h"
@@ -38,6 +39,7 @@ Point on_picture(Point window) {
 
 std::array<uint8_t, 6> KEYS = {};
 std::array<uint8_t, 6> MOUSE = {};
+static_assert(MOUSE_LEFT == SDL_BUTTON_LEFT);
 Point MOUSE_POS = {0, 0};
 uint8_t WINDOW_EXPOSED = 0;
 Point (*POINTER_SOURCE)() = sdl_pointer;
@@ -73,13 +75,14 @@ void read_input() {
 }
 
 bool rect_clicked(const SDL_Rect& rect) {
-    return MOUSE[SDL_BUTTON_LEFT] != 0 && MOUSE_POS.x >= rect.x && MOUSE_POS.x < rect.x + rect.w &&
+    return MOUSE[MOUSE_LEFT] != 0 && MOUSE_POS.x >= rect.x && MOUSE_POS.x < rect.x + rect.w &&
            MOUSE_POS.y >= rect.y && MOUSE_POS.y < rect.y + rect.h;
 }
 
 void volume_slider(int32_t row, int32_t col) {
     print_msg("VOLUME", row, col + 7, WHITE);
-    for (int32_t i = 0; i < 20; i++) print_char(i == VOLUME ? '+' : 159, row + 1, col + i, WHITE);
+    for (int32_t i = 0; i < 20; i++)
+        print_char(i == VOLUME ? '+' : GLYPH_SLIDER_TRACK, row + 1, col + i, WHITE);
     // Drawn before the new value is taken: the knob follows one frame behind.
     SDL_Rect track = {col * CELL, (row + 1) * CELL, 20 * CELL, CELL};
     if (rect_clicked(track)) VOLUME = static_cast<uint8_t>((MOUSE_POS.x - col * CELL) / CELL);

@@ -14,7 +14,6 @@
 #include "sound/mixer.h"
 #include "waves/spawn_field.h"
 
-#include <SDL.h>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -50,8 +49,8 @@ void end_screen(const char* heading, int32_t heading_col, const char* line) {
     print_msg(line, LINE_ROW, (COLUMNS - static_cast<int32_t>(std::strlen(line))) / 2, WHITE);
     print_msg("Click anywhere to continue", CONTINUE_ROW, CONTINUE_COL, WHITE);
     show_and_keep();
-    while (STATE && !MOUSE[SDL_BUTTON_LEFT]) wait_input();
-    while (STATE && MOUSE[SDL_BUTTON_LEFT]) wait_input();
+    while (STATE && !MOUSE[MOUSE_LEFT]) wait_input();
+    while (STATE && MOUSE[MOUSE_LEFT]) wait_input();
     // A quit asked for during the wait stands.
     if (!STATE) return;
     STATE = title;

@@ -1,6 +1,7 @@
 // The title scene: framed text art, the name, PLAY, the volume slider and looping music.
 #include "scenes/title.h"
 
+#include "display/glyphs.h"
 #include "display/text.h"
 #include "input/input.h"
 #include "scenes/play.h"
@@ -15,7 +16,8 @@
 std::array<std::array<char, TITLE_ROW_BYTES>, TITLE_ROWS> TITLE_DATA = {};
 
 namespace {
-constexpr SDL_Rect PLAY_BUTTON = {540, 324, 72, 18}; // the four cells of "PLAY"
+constexpr SDL_Rect PLAY_BUTTON = {
+    .x = PLAY_COL * CELL, .y = PLAY_ROW * CELL, .w = PLAY_CELLS * CELL, .h = CELL};
 
 // No more of the file can reach the screen: 35 rows of 63 characters, each perhaps a CR LF.
 constexpr size_t TITLE_READ_LIMIT = 2 * TITLE_ROWS * (TITLE_ROW_BYTES - 1);
@@ -54,8 +56,7 @@ void print_title_console() {
         print_char('>', row, 0, DARK_GRAY);
         print_char('<', row, COLUMNS - 1, DARK_GRAY);
     }
-    for (int32_t i = 0; i < 13; i++) print_char(160 + i, 35, 1 + i, DARK_GRAY);
-    for (int32_t i = 0; i < 12; i++) print_char(180 + i, 35, 14 + i, DARK_GRAY);
+    for (int32_t i = 0; i < CAPTION_CELLS; i++) print_char(caption_glyph(i), 35, 1 + i, DARK_GRAY);
     for (int32_t row = 0; row < TITLE_ROWS; row++)
         print_msg(TITLE_DATA[row].data(), row, 1, DARK_GRAY);
 }
@@ -74,7 +75,7 @@ void title_frame() {
     read_input();
     print_title_console();
     print_msg("QUELTIVAR NOSPERIDA KU", 5, 21, WHITE);
-    print_msg("PLAY", 18, 30, WHITE);
+    print_msg(PLAY_LABEL.data(), PLAY_ROW, PLAY_COL, WHITE);
     volume_slider(30, 22);
     present_screen();
     TITLE_SHOWN = true;
@@ -89,7 +90,7 @@ void leave_title() {
     stop_sound();
     play_effect(FX_LASER);
     // The press that chose PLAY must not also start the wave script.
-    while (MOUSE[SDL_BUTTON_LEFT] && STATE) read_input();
+    while (MOUSE[MOUSE_LEFT] && STATE) read_input();
     MUSIC.reset();
 }
 

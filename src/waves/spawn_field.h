@@ -53,7 +53,11 @@ static_assert([] {
 // The fields as play leaves them: the layout, with kind, blink and timing changing in a game.
 extern std::array<SpawnField, FIELD_COUNT> SPAWN_FIELDS;
 
+// Stops every field's warning.
 void reset_spawn_fields();
+// Blinks an active field's warning; after the last blink, releases its ships or the comet.
 void update_spawn_field(uint8_t index, Spawner& spawner, Army& army, Ship& comet);
+// Draws the field's red marks.
 void warn(const SpawnField& field);
+// One ship of the field's kind on each of its cells, the front row first in the army.
 void field_spawn(const SpawnField& field, Army& army);

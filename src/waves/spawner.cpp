@@ -12,7 +12,6 @@
 #include <limits>
 
 namespace {
-constexpr uint8_t LEFT_BUTTON = 1;
 constexpr uint64_t BONUS_MARGIN_MS = 20000; // the next command must be further off than this
 constexpr uint64_t BONUS_DELAY_MS = 6000;
 constexpr uint32_t BONUS_SCORE = 500;
@@ -71,7 +70,7 @@ std::optional<Spawner> load_spawner(const char* path) {
 
 bool start_spawner(Spawner& spawner) {
     if (spawner.next_time != 0) return true;
-    if (!MOUSE[LEFT_BUTTON]) return false;
+    if (!MOUSE[MOUSE_LEFT]) return false;
     spawner.next_time = TIME.now;
     play_effect(FX_FANFARE);
     return true;

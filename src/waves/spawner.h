@@ -34,6 +34,10 @@ struct Spawner {
 Spawner parse_spawner(const std::vector<uint8_t>& bytes);
 // Null, reported, with CHANGE_STATE raised, when the file cannot be read.
 std::optional<Spawner> load_spawner(const char* path);
+// Whether the script runs; a held left button starts it, with the fanfare.
 bool start_spawner(Spawner& spawner);
+// Once started: calls the comet when the laser runs low, pays the early-clear bonus and
+// issues the command that is due.
 void update_spawner(Spawner& spawner, const Ship& player, const Army& army, const Ship& comet);
+// Issues the next command when it is due: activates its field.
 void command_spawn_fields(Spawner& spawner);

@@ -30,13 +30,10 @@ std::mt19937 RNG;
 int32_t READS = 0; // read_input calls in this frame; past the first, an end screen waits
 std::array<bool, 5> HELD = {};
 
-using Grid = std::array<int32_t, MAP_WIDTH * MAP_HEIGHT>;
-
 // The pointer seam: answers each waiting end screen with a press and a release, and quits a
 // screen that a click does not end.
 Point answer_screens() {
-    if (++READS > 1)
-        READS < SCREEN_READS ? push_button(SDL_BUTTON_LEFT, READS % 2 == 0) : push_quit();
+    if (++READS > 1) READS < SCREEN_READS ? push_button(MOUSE_LEFT, READS % 2 == 0) : push_quit();
     return {WINDOW_WIDTH / 2, WINDOW_HEIGHT / 2};
 }
 
@@ -75,13 +72,13 @@ Grid danger_map() {
         if (ship.integrity <= 0) continue;
         if (ship.armed)
             along_lines(ship.x, ship.y, [&](int32_t x, int32_t y) {
-                danger[y * MAP_WIDTH + x] += 4 * (ship.charge - ship.max_charge);
+                danger[y * COLUMNS + x] += 4 * (ship.charge - ship.max_charge);
             });
         else
             for (int32_t y = ship.y - 2; y <= ship.y + 2; y++)
                 for (int32_t x = ship.x - 2; x <= ship.x + 2; x++)
                     if (open(x, y))
-                        danger[y * MAP_WIDTH + x] +=
+                        danger[y * COLUMNS + x] +=
                             8 * (3 - std::max(std::abs(x - ship.x), std::abs(y - ship.y)));
     }
     return danger;
@@ -94,8 +91,8 @@ Grid goal_distances() {
     dist.fill(FAR);
     std::deque<int32_t> queue;
     auto reach = [&](int32_t x, int32_t y) {
-        if (dist[y * MAP_WIDTH + x] == FAR) queue.push_back(y * MAP_WIDTH + x);
-        dist[y * MAP_WIDTH + x] = 0;
+        if (dist[y * COLUMNS + x] == FAR) queue.push_back(y * COLUMNS + x);
+        dist[y * COLUMNS + x] = 0;
     };
     const bool enemies = std::any_of(GAME.army.begin(), GAME.army.end(),
                                      [](const Ship& ship) { return ship.integrity > 0; });
@@ -106,10 +103,10 @@ Grid goal_distances() {
         for (const Ship& ship : GAME.army)
             if (ship.integrity > 0) along_lines(ship.x, ship.y, reach);
     for (; !queue.empty(); queue.pop_front()) {
-        const int32_t x = queue.front() % MAP_WIDTH, y = queue.front() / MAP_WIDTH;
+        const int32_t x = queue.front() % COLUMNS, y = queue.front() / COLUMNS;
         for (int32_t dy = -1; dy <= 1; dy++)
             for (int32_t dx = -1; dx <= 1; dx++) {
-                const int32_t next = (y + dy) * MAP_WIDTH + x + dx;
+                const int32_t next = (y + dy) * COLUMNS + x + dx;
                 if (!open(x + dx, y + dy) || dist[next] != FAR) continue;
                 dist[next] = dist[queue.front()] + 1;
                 queue.push_back(next);
@@ -143,14 +140,14 @@ void play_well() {
     const Ship& player = GAME.player;
     hold(KEY_FIRE, player.beam == 1 && player.charge > 0 && !HELD[KEY_FIRE] && worth_a_shot());
     const Grid danger = danger_map(), dist = goal_distances();
-    const bool idle = dist[player.y * MAP_WIDTH + player.x] == FAR;
+    const bool idle = dist[player.y * COLUMNS + player.x] == FAR;
     int32_t best = INT32_MAX, best_dx = 0, best_dy = 0;
     for (int32_t dy = -1; dy <= 1; dy++)
         for (int32_t dx = -1; dx <= 1; dx++) {
             const int32_t x = player.x + dx, y = player.y + dy;
             if (!open(x, y)) continue;
             const auto chance = static_cast<int32_t>(RNG() % 5);
-            const int32_t cost = 10 * (dist[y * MAP_WIDTH + x] + danger[y * MAP_WIDTH + x]) +
+            const int32_t cost = 10 * (dist[y * COLUMNS + x] + danger[y * COLUMNS + x]) +
                                  (idle ? 5 * (dx != 0 || dy != 0) : chance);
             if (cost < best) std::tie(best, best_dx, best_dy) = std::tuple(cost, dx, dy);
         }
@@ -168,18 +165,17 @@ void play_wild() {
 struct Before {
     uint32_t score;
     uint16_t level;
-    size_t army, ring;
+    size_t army;
     std::array<SpawnField, FIELD_COUNT> fields;
 };
 
 // The rules that hold after every frame; what broke, or empty.
-std::string check(const Before& before, uint32_t& kills) {
+// `queued` is what the mixer held when the frame had queued its sounds, before any played.
+std::string check(const Before& before, size_t queued, uint32_t& kills) {
     for (int32_t code : MAP)
         if (code < -SPACE_ENEMY || code > SPACE_ENEMY)
             return "a cell holds " + std::to_string(code);
-    auto outside = [](const Ship& s) {
-        return s.x < 0 || s.y < 0 || s.x >= MAP_WIDTH || s.y >= MAP_HEIGHT;
-    };
+    auto outside = [](const Ship& s) { return !on_grid(s.x, s.y); };
     if (outside(GAME.player) || std::any_of(GAME.army.begin(), GAME.army.end(), outside) ||
         (GAME.comet.integrity >= 0 && outside(GAME.comet)))
         return "a ship outside the grid";
@@ -209,7 +205,8 @@ std::string check(const Before& before, uint32_t& kills) {
     if (std::abs(player.charge) > player.max_charge) return "charge";
     if (spawner.pending != active) return "pending " + std::to_string(spawner.pending);
     if (GAME.army.size() > army_bound) return "army of " + std::to_string(GAME.army.size());
-    if (MIXER.count > MIXER_INITIAL_SAMPLES || MIXER.ring.size() > before.ring) return "mixer";
+    // Past the ring reserved at the first queue, the game thread would have grown it.
+    if (queued > MIXER_INITIAL_SAMPLES) return "mixer";
     return {};
 }
 } // namespace
@@ -226,21 +223,21 @@ Outcome play_game(uint32_t seed, uint64_t max_ms, const std::string& assets, boo
     start_play((assets + "/map.dat").c_str(), (assets + "/spawner.dat").c_str());
     if (!GAME.spawner) out.broken = "the assets did not load";
     const uint64_t start = TIME.now;
-    const size_t ring = std::max<size_t>(MIXER.ring.size(), MIXER_INITIAL_SAMPLES);
     if (real_time) {
         AUDIO_DEVICE_ID = SDL_OpenAudioDevice(nullptr, 0, &AUDIO_SPEC, nullptr, 0);
         SDL_PauseAudioDevice(AUDIO_DEVICE_ID, 0);
     }
     const auto wall_start = std::chrono::steady_clock::now();
-    push_button(SDL_BUTTON_LEFT, true); // starts the waves in the first frame
+    push_button(MOUSE_LEFT, true); // starts the waves in the first frame
     while (GAME.spawner && !CHANGE_STATE && TIME.now - start < max_ms) {
-        if (out.frames == 1) push_button(SDL_BUTTON_LEFT, false);
+        if (out.frames == 1) push_button(MOUSE_LEFT, false);
         const uint64_t step = wild ? 1 + RNG() % 40 : FRAME_MS;
         wild ? play_wild() : play_well();
-        const Before before = {SCORE, GAME.spawner->level, GAME.army.size(), ring, SPAWN_FIELDS};
+        const Before before = {SCORE, GAME.spawner->level, GAME.army.size(), SPAWN_FIELDS};
         FAKE_TICKS += step;
         READS = 0;
         play_frame();
+        const size_t queued = queued_samples().size();
         if (real_time) {
             std::this_thread::sleep_until(wall_start + std::chrono::milliseconds(TIME.now - start));
         } else {
@@ -250,13 +247,13 @@ Outcome play_game(uint32_t seed, uint64_t max_ms, const std::string& assets, boo
         }
         out.frames++;
         out.console_frames += battle_on_console();
-        if (out.broken.empty()) out.broken = check(before, out.kills);
+        if (out.broken.empty()) out.broken = check(before, queued, out.kills);
     }
     if (real_time) {
         SDL_CloseAudioDevice(AUDIO_DEVICE_ID);
         AUDIO_DEVICE_ID = 0;
     }
-    push_button(SDL_BUTTON_LEFT, false);
+    push_button(MOUSE_LEFT, false);
     if (READS >= SCREEN_READS) out.broken = "a screen waited for more than a click";
     if (GAME.spawner)
         std::tie(out.level, out.issued) = std::tuple(GAME.spawner->level, GAME.spawner->next);
