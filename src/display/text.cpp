@@ -1,6 +1,7 @@
 // Glyphs from one font sheet, tinted per draw, placed on the 64 x 36 grid.
 #include "display/text.h"
 
+#include "display/glyphs.h"
 #include "shell/shell.h"
 
 #include <SDL.h>
@@ -407,7 +408,7 @@ Way drawing_way(const Font& font) {
 }
 
 void print_char(uint8_t glyph, int32_t row, int32_t col, const Colour& colour) {
-    if (glyph == 0 || !FONT) return; // no font: a simulation that draws nothing
+    if (glyph == GLYPH_NONE || !FONT) return; // no font: a simulation that draws nothing
     if (FONT->batched) return batch_glyph(glyph, row, col, colour);
     const Held held = mark_drawn(row, col);
     const int32_t index = palette_index(colour);
