@@ -8,6 +8,7 @@
 
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -58,6 +59,18 @@ void hide_and_show(Pixels& shown, const std::vector<std::pair<uint8_t, bool>>& e
     }
 }
 
+// A frame whose waits must end on the reads queued: one that outlasts them is ended by a quit
+// rather than left to hang. The guard stays queued, spent, as the next frame's read.
+void play_guarded_frame() {
+    auto waiting = std::make_shared<bool>(true);
+    on_read([waiting] {
+        if (*waiting) push_quit();
+    });
+    play_frame();
+    *waiting = false;
+    EXPECT_EQ(pending_reads(), 1u) << "every answer was read";
+}
+
 std::string one_command_script() {
     std::string bytes = {1, 0, 0, 0, 0, 1, 0, 0, 0};
     return bytes + std::string(8, '\xff'); // due only once the script has started, and never
@@ -88,15 +101,7 @@ TEST(HiddenWindow, PauseDefeatAndVictoryComeBackPixelForPixelWhenTheWindowAsksAn
                            {SDL_WINDOWEVENT_RESIZED, true}});
     on_read([] { push_key(SDLK_ESCAPE, true); });
     on_read([] { push_key(SDLK_ESCAPE, false); });
-    // A wait that outlasts its answers is ended by a quit rather than left to hang.
-    bool waiting = true;
-    auto guard = [&waiting] {
-        if (waiting) push_quit();
-    };
-    on_read(guard);
-    play_frame();
-    waiting = false;
-    EXPECT_EQ(pending_reads(), 1u);
+    play_guarded_frame();
     EXPECT_EQ(STATE, play) << "still playing";
     EXPECT_EQ(read_frame().text(17, 18, 26), "Press ESC again to unpause");
 
@@ -119,11 +124,7 @@ TEST(HiddenWindow, PauseDefeatAndVictoryComeBackPixelForPixelWhenTheWindowAsksAn
     });
     on_read([&defeat] { EXPECT_EQ(pixels(), defeat) << "while the button is held"; });
     on_read([] { push_button(MOUSE_LEFT, false); });
-    waiting = true;
-    on_read(guard);
-    play_frame();
-    waiting = false;
-    EXPECT_EQ(pending_reads(), 1u);
+    play_guarded_frame();
     EXPECT_EQ(STATE, title);
 
     // The victory screen, in a frame of its own: the guard left over is that frame's read.
@@ -135,13 +136,7 @@ TEST(HiddenWindow, PauseDefeatAndVictoryComeBackPixelForPixelWhenTheWindowAsksAn
     hide_and_show(won, {{SDL_WINDOWEVENT_SHOWN, true}});
     on_read([] { push_button(MOUSE_LEFT, true); });
     on_read([] { push_button(MOUSE_LEFT, false); });
-    bool winning = true;
-    on_read([&winning] {
-        if (winning) push_quit();
-    });
-    play_frame();
-    winning = false;
-    EXPECT_EQ(pending_reads(), 1u);
+    play_guarded_frame();
     EXPECT_EQ(STATE, title);
     EXPECT_NE(defeat, won);
     end_play();
