@@ -1,7 +1,7 @@
 // The battlefield grid: its cells, the map file that fills it and its drawing.
 #include "battlefield/map.h"
 
-#include "shell/shell.h"
+#include "shell/assets.h"
 
 #include <bit>
 #include <cstdlib>

@@ -1,7 +1,8 @@
 // Glyphs from one font sheet, tinted per draw, placed on the 64 x 36 grid.
 #include "display/text.h"
 
-#include "shell/shell.h"
+#include "shell/assets.h"
+#include "shell/platform.h"
 
 #include <SDL.h>
 #include <array>

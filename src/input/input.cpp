@@ -2,7 +2,7 @@
 #include "input/input.h"
 
 #include "display/text.h"
-#include "shell/shell.h"
+#include "shell/platform.h"
 #include "sound/mixer.h"
 
 #include <SDL.h>
