@@ -128,10 +128,15 @@ void shut_down() {
     AUDIO_DEVICE_ID = 0;
 }
 
-int run_game() {
-    if (!start_up()) return EXIT_STATUS;
+bool start_game() {
+    if (!start_up()) return false;
     FONT = load_bmp_font(asset_path("font.bmp").c_str());
     if (FONT) set_window_icon(asset_path("icon.bmp").c_str());
+    return true;
+}
+
+int run_game() {
+    if (!start_game()) return EXIT_STATUS;
     run_scenes();
     shut_down();
     return EXIT_STATUS;

@@ -10,5 +10,8 @@ bool start_up();
 void run_scenes();
 // Takes down the font and whatever start_up made.
 void shut_down();
-// Start-up, the font, the scene loop from `title`, shutdown; returns the exit status.
+// Start-up, then the font and the window's icon: all the game does before its first scene.
+// False when start-up failed; a font that failed leaves STATE null instead.
+bool start_game();
+// start_game, the scene loop from `title`, shutdown; returns the exit status.
 int run_game();
