@@ -39,11 +39,10 @@ void allocate_as_a_new_process() {
 #endif
 }
 
-// What the game does up to its first title frame, as run_game and the title scene do it;
-// true when the title came up with its font.
+// What the game does up to its first title frame, through run_game's own start and the title
+// scene; true when the title came up with its font.
 bool game_to_first_title_frame() {
-    if (!start_up()) return false;
-    FONT = load_bmp_font("assets/font.bmp");
+    if (!start_game()) return false;
     start_title();
     title_frame();
     return FONT && STATE == title && !CHANGE_STATE;

@@ -4,6 +4,7 @@
 #include "battlefield/map.h"
 #include "display/text.h"
 #include "scenes/title.h"
+#include "shell/assets.h"
 #include "shell/clock.h"
 #include "shell/shell.h"
 #include "sound/mixer.h"

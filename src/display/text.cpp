@@ -2,7 +2,8 @@
 #include "display/text.h"
 
 #include "display/glyphs.h"
-#include "shell/shell.h"
+#include "shell/assets.h"
+#include "shell/platform.h"
 
 #include <SDL.h>
 #include <array>

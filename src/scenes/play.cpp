@@ -10,7 +10,7 @@
 #include "scenes/console.h"
 #include "scenes/title.h"
 #include "shell/clock.h"
-#include "shell/shell.h"
+#include "shell/platform.h"
 #include "sound/mixer.h"
 #include "waves/spawn_field.h"
 

@@ -5,7 +5,8 @@
 #include "display/text.h"
 #include "input/input.h"
 #include "scenes/play.h"
-#include "shell/shell.h"
+#include "shell/assets.h"
+#include "shell/platform.h"
 #include "sound/mixer.h"
 #include "sound/sound.h"
 

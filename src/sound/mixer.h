@@ -30,9 +30,13 @@ extern const SDL_AudioSpec AUDIO_SPEC;
 // Master volume 0 to 19; output is sample / 20 * VOLUME. Read by the audio thread unlocked.
 extern std::atomic<uint8_t> VOLUME;
 
+// Summed, saturating, into the queue from the next sample to play on.
 void queue_sound(const Sound& sound);
+// SDL's audio callback: the queue at VOLUME, then silence once it runs out.
 void send_audio(void* userdata, uint8_t* stream, int len);
+// Fades the first 4 ms out and zeroes the rest, which stays queued: a silent tail to drain.
 void stop_sound();
+// Drops the queue at once, no fade; the ring is kept.
 void empty_mixer();
 // Whether all that was queued has been played; takes no lock.
 bool mixer_drained();

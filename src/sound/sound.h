@@ -36,6 +36,8 @@ uint32_t sound_bytes(uint32_t duration);
 // Samples that a generator writes in `duration` ms.
 uint32_t sample_count(uint32_t duration);
 Sound silence(uint32_t duration);
+// Tones under the envelope. The square's and the sawtooth's periods are whole samples, so they
+// sound near `frequency` rather than on it, and at 0 Hz play 1 Hz.
 Sound sine(uint32_t duration, uint16_t frequency);
 Sound square(uint32_t duration, uint16_t frequency);
 Sound sawtooth(uint32_t duration, uint16_t frequency);
@@ -44,6 +46,7 @@ Sound noise(uint32_t duration, uint16_t frequency);
 
 extern const std::array<SoundEffect, 6> SOUND_EFFECTS;
 
+// Mixed into what is already queued; a tone is made on its first play and kept.
 void play_effect(uint8_t effect);
 // Starts the noise of explosions over from `seed`; the same seed, the same noise.
 void seed_noise(uint32_t seed);
