@@ -1,15 +1,16 @@
 // The drivers behind each benchmark's start-up.
 #include "bench.h"
 
+#include "headless.h"
+
 #include <cstdlib>
 
 bool choose_display(Display display, benchmark::State& state) {
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
     if (display == Display::SOFTWARE) {
-        setenv("SDL_VIDEODRIVER", "dummy", 1);
-        setenv("SDL_RENDER_DRIVER", "software", 1);
+        use_dummy_drivers(true);
         return true;
     }
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
     if (display == Display::SOFTWARE_WINDOW)
         setenv("SDL_RENDER_DRIVER", "software", 1);
     else

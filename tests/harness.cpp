@@ -1,6 +1,7 @@
 // Headless test harness: real frames read back cell by cell, scripted input, a driven clock.
 #include "harness.h"
 
+#include "headless.h"
 #include "input/input.h"
 #include "shell/clock.h"
 #include "shell/shell.h"
@@ -120,13 +121,7 @@ Frame read_frame() {
 }
 
 Headless::Headless() {
-    setenv("SDL_VIDEODRIVER", "dummy", 0);
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
-    setenv("SDL_RENDER_DRIVER", "software", 0);
-    if (!start_up()) throw std::runtime_error("start-up failed");
-    // The tests play the audio thread's part themselves, by calling the callback.
-    if (AUDIO_DEVICE_ID) SDL_CloseAudioDevice(AUDIO_DEVICE_ID);
-    AUDIO_DEVICE_ID = 0;
+    if (!start_headless(false)) throw std::runtime_error("start-up failed");
     std::string dir = temp_dir();
     write_test_font(dir + "/font.bmp");
     FONT = load_bmp_font((dir + "/font.bmp").c_str());

@@ -2,6 +2,7 @@
 #include "fuzz_targets.h"
 
 #include "display/text.h"
+#include "headless.h"
 #include "shell/shell.h"
 
 #include <SDL.h>
@@ -26,12 +27,7 @@ std::vector<uint8_t> take_block(FuzzInput& in, size_t count) {
 
 void fuzz_start() {
     if (RENDERER && FONT) return;
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    setenv("SDL_RENDER_DRIVER", "software", 1);
-    fuzz_check(start_up(), "start-up");
-    if (AUDIO_DEVICE_ID) SDL_CloseAudioDevice(AUDIO_DEVICE_ID);
-    AUDIO_DEVICE_ID = 0;
+    fuzz_check(start_headless(true), "start-up");
     // A pixel a cell: the game's logical size still holds, and frames cost next to nothing.
     SDL_SetWindowSize(WINDOW, COLUMNS, ROWS);
     // Every glyph a solid block: the targets care where drawing goes, not what it shows.
