@@ -210,6 +210,35 @@ TEST(Shell, EveryLoaderRefusesWhatIsNoRegularFileAndNamesWhatItIs) {
     }
 }
 
+// Only the window manager shows the icon: whatever stands at its path, the game warns and runs.
+TEST(Shell, AWindowIconThatIsNoRegularFileIsNamedAndTheGameRunsOn) {
+    WorkDir work;
+    namespace fs = std::filesystem;
+    fs::create_symlink(QUELTIVAR_SOURCE_DIR "/assets/font.bmp", "assets/font.bmp");
+    const std::vector<std::pair<std::function<void()>, std::string>> kinds = {
+        {[] { ASSERT_EQ(mkfifo("assets/icon.bmp", 0600), 0); }, "not a regular file (a FIFO)"},
+        {[] { fs::create_directory("assets/icon.bmp"); }, "Is a directory"},
+        {[] { std::ofstream("assets/icon.bmp") << "not a picture"; }, "File is not a Windows BMP"},
+    };
+    for (const auto& [make, reason] : kinds) {
+        SCOPED_TRACE(reason);
+        fs::remove_all("assets/icon.bmp");
+        make();
+        EXIT_STATUS = 0;
+        testing::internal::CaptureStderr();
+        EXPECT_TRUE(start_game());
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(said.starts_with("queltivar: warning: cannot load " + work.dir +
+                                     "/assets/icon.bmp: " + reason))
+            << said;
+        EXPECT_EQ(lines(said), 1u) << said;
+        EXPECT_TRUE(FONT) << "the game runs on";
+        EXPECT_EQ(EXIT_STATUS, 0);
+        shut_down();
+    }
+    STATE = nullptr;
+}
+
 // Sound is not needed to play: no sound system at all is met like a device that will not open.
 TEST(Shell, WithoutASoundSystemTheGameWarnsOnceAndPlaysSilent) {
     WorkDir work;

@@ -56,7 +56,7 @@ void set_window_icon(const char* path) {
     SDL_Surface* icon =
         file.file ? SDL_LoadBMP_RW(SDL_RWFromFP(file.file.get(), SDL_FALSE), 1) : nullptr;
     if (!icon) {
-        std::fprintf(stderr, "queltivar: warning: no window icon: %s: %s\n",
+        std::fprintf(stderr, "queltivar: warning: cannot load %s: %s\n",
                      absolute_path(path).c_str(), file.file ? SDL_GetError() : file.reason);
         return;
     }
