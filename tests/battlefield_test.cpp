@@ -212,10 +212,19 @@ TEST_F(Battlefield, AHitEnemyStandsStill200MsARedRamSurvivesOneHitAndTheDeadScor
     for (uint64_t wait : {0, 90, 199, 1, 90, 199, 1}) {
         if (wait == 90) mark_cell(army[0].x, army[0].y); // a hit, just as its step falls due
         play(wait);
+        if (wait == 90) {
+            EXPECT_TRUE(queued_samples().empty()) << "an enemy's hit is silent";
+        }
         seen.push_back(army.empty() ? std::pair(0, 0) : std::pair(army[0].x, army[0].integrity));
     }
     EXPECT_EQ(seen, (decltype(seen){{11, 2}, {11, 1}, {11, 1}, {12, 1}, {12, 0}, {12, 0}, {0, 0}}));
     EXPECT_EQ(SCORE, 100u);
+
+    empty_mixer();
+    player = place(PLAYER, 20, 20);
+    mark_cell(20, 20);
+    detect_hit(player);
+    EXPECT_TRUE(heard(FX_HURT)) << "the player's hit is heard";
 }
 
 TEST_F(Battlefield, AShipOrCometLeavingACellThePlayerSteppedIntoLeavesThePlayerThere) {
