@@ -47,7 +47,12 @@ Frame frame(uint64_t ms, const std::vector<std::function<void()>>& answers = {})
 
 // Ship k of the block just released stands at (x + step * (k % 2), y + step * (k / 2)), facing
 // up (0) for step 1 and down (2) for -1: the front row first. All die before their first step.
-void check_block(int32_t x, int32_t y, int32_t step, uint32_t kind) {
+struct Block {
+    int32_t x, y, step;
+    uint32_t kind;
+};
+void check_block(const Block& block) {
+    auto [x, y, step, kind] = block;
     ASSERT_EQ(GAME.army.size(), 12u);
     for (int32_t k = 0; k < 12; k++) {
         Ship& ship = GAME.army[k];
@@ -56,13 +61,37 @@ void check_block(int32_t x, int32_t y, int32_t step, uint32_t kind) {
         ship.integrity = 0;
     }
 }
+
+// A game on an open map running `commands`, waiting for the click that begins it.
+void start_game(const std::vector<SpawnCommand>& commands) {
+    write_file("assets/map.dat", "");
+    std::vector<uint8_t> script = encode(commands);
+    write_file("assets/spawner.dat", std::string(script.begin(), script.end()));
+    start_play();
+    on_read(guard);
+}
+
+// A status console line as drawn, padded to its right border.
+std::string boxed(const std::string& line) {
+    return line + std::string(61 - line.size(), ' ') + '<';
+}
+
+std::function<void()> escape(bool down) {
+    return [down] { push_key(SDLK_ESCAPE, down); };
+}
+
+std::function<void()> button(bool down) {
+    return [down] { push_button(MOUSE_LEFT, down); };
+}
 } // namespace
 
 TEST(WavesSpawner, AScriptKeepsOnlyItsCompleteCommandsAndAtMost65535) {
     std::vector<uint8_t> cut = encode({{}, {}, {}});
     cut.resize(cut.size() - 14); // the second command lacks a byte, the third is missing
     EXPECT_EQ(parse_spawner(cut).count, 1);
-    EXPECT_EQ(parse_spawner({5, 0, 0}).count, 0);
+    std::vector<uint8_t> short_header(SCRIPT_HEADER_BYTES - 1);
+    short_header[0] = 5; // five commands promised
+    EXPECT_EQ(parse_spawner(short_header).count, 0);
     EXPECT_EQ(parse_spawner(encode(std::vector<SpawnCommand>(65537))).count, 65535);
 }
 
@@ -70,18 +99,26 @@ TEST(WavesSpawner, TheConsoleDimsWhileAnythingStirsAndOnlyAQuietFieldEarnsTheBon
     Headless game;
     TIME.now = 5000;
     // `ahead` is the ms until the next command falls due; `corner` is the field called, or -1.
+    struct Case {
+        int64_t x = 32, y = 18, charge = 0, comet_integrity = -1, enemies = 0, pending = 0;
+        int64_t ahead = 0, corner = -1, level = 1;
+        bool dim = false, yellow = false;
+    };
     for (auto [x, y, charge, comet_integrity, enemies, pending, ahead, corner, level, dim, yellow] :
-         std::vector<std::array<int64_t, 11>>{
-             {32, 18, 24, -1, 0, 0, 30000, 4, 1, 0, 0}, // and the call blocks the bonus
-             {33, 18, -10, -1, 0, 0, 0, 5, 1, 0, 1},    // a trigger held negates the charge
-             {32, 19, 11, -1, 0, 0, 0, 6, 1, 0, 0},
-             {33, 19, 10, -1, 0, 0, 0, 7, 1, 0, 1},
-             {32, 18, -11, 0, 0, 0, 30000, -1, 1, 0, 0}, // the comet is being collected
-             {32, 18, -7, 1, 0, 0, 30000, -1, 1, 1, 1},
-             {32, 18, 5, -1, 0, 1, 30000, -1, 1, 1, 1},
-             {32, 18, 50, -1, 1, 0, 30000, -1, 1, 1, 0},
-             {32, 18, 25, -1, 0, 0, 20000, -1, 1, 0, 0},
-             {32, 18, -25, -1, 0, 0, 20001, -1, 2, 0, 0}}) {
+         std::vector<Case>{
+             // and the call blocks the bonus
+             {.charge = 24, .ahead = 30000, .corner = 4},
+             // a trigger held negates the charge
+             {.x = 33, .charge = -10, .corner = 5, .yellow = true},
+             {.y = 19, .charge = 11, .corner = 6},
+             {.x = 33, .y = 19, .charge = 10, .corner = 7, .yellow = true},
+             // the comet is being collected
+             {.charge = -11, .comet_integrity = 0, .ahead = 30000},
+             {.charge = -7, .comet_integrity = 1, .ahead = 30000, .dim = true, .yellow = true},
+             {.charge = 5, .pending = 1, .ahead = 30000, .dim = true, .yellow = true},
+             {.charge = 50, .enemies = 1, .ahead = 30000, .dim = true},
+             {.charge = 25, .ahead = 20000},
+             {.charge = -25, .ahead = 20001, .level = 2}}) {
         SCOPED_TRACE(charge);
         SPAWN_FIELDS = SPAWN_FIELD_LAYOUT;
         Spawner spawner = parse_spawner({});
@@ -114,17 +151,18 @@ TEST(PlayGame, AShipReleasedOntoThePlayerRamsItAndThePlayersCellNeverReadsEmpty)
                                           {.field = 0, .kind = BLUE_RAM, .delay = 0}});
     write_file("assets/spawner.dat", std::string(script.begin(), script.end()));
     start_play();
-    std::tie(GAME.player.x, GAME.player.y) = std::pair(1, 1);
+    const int32_t corner = 1;
+    GAME.player.x = corner;
+    GAME.player.y = corner;
     on_read(guard);
     push_button(MOUSE_LEFT, true);
     frame(10);
     push_button(MOUSE_LEFT, false);
     for (int i = 0; i < 20 && GAME.army.empty(); i++) frame(100);
     ASSERT_EQ(GAME.army.size(), 1u);
-    EXPECT_EQ(std::tuple(GAME.army[0].x, GAME.army[0].y, GAME.army[0].integrity),
-              std::tuple(1, 1, 0))
-        << "it rammed as it came";
-    EXPECT_EQ(cell_at(1, 1), -SPACE_PLAYER) << "the hit pending on the player";
+    EXPECT_EQ(std::pair(GAME.army[0].x, GAME.army[0].y), std::pair(corner, corner));
+    EXPECT_EQ(GAME.army[0].integrity, 0) << "it rammed as it came";
+    EXPECT_EQ(cell_at(corner, corner), -SPACE_PLAYER) << "the hit pending on the player";
     std::vector<std::pair<int32_t, size_t>> seen; // integrity and ships after each frame
     for (int i = 0; i < 8; i++) {
         frame(16);
@@ -134,91 +172,134 @@ TEST(PlayGame, AShipReleasedOntoThePlayerRamsItAndThePlayersCellNeverReadsEmpty)
             EXPECT_EQ(SCORE, 100u) << "a ram's death, as any other";
         }
     }
-    EXPECT_EQ(seen, decltype(seen)(8, {4, 0}));
+    const std::pair<int32_t, size_t> rammed_once(SHIPS[PLAYER].integrity - 1, 0);
+    EXPECT_EQ(seen, decltype(seen)(8, rammed_once));
     end_play();
 }
 
-TEST(PlayGame, APausedGameCallsTheCometAndWinsTwoWavesAndABonusThenTheNextIsLostNotWon) {
+TEST(PlayGame, TheConsoleOpensOnLevelOneWithAFullLaser) {
     Headless game;
     WorkDir dir;
-    write_file("assets/map.dat", "");
-    std::vector<uint8_t> script =
-        encode({{.field = 0, .kind = BLUE_RAM, .delay = 30000},
-                {.field = 1, .kind = GREEN_GUNNER, .delay = 0},
-                {.field = 1, .kind = RED_RAM, .delay = 500},  // to a field still blinking
-                {.field = 8, .kind = BLUE_RAM, .delay = 400}, // passed over, as are the next two
-                {.field = 0, .kind = PLAYER, .delay = 0},
-                {.field = 2, .kind = 6, .delay = UINT64_MAX}});
-    write_file("assets/spawner.dat", std::string(script.begin(), script.end()));
-    start_play();
-    on_read(guard);
+    start_game({{.field = 0, .kind = BLUE_RAM, .delay = 30000}});
     Frame shown = frame(10);
-    auto boxed = [](std::string line) { return line + std::string(61 - line.size(), ' ') + '<'; };
     EXPECT_EQ(shown.text(1, 1, 62), boxed(">LASER: " + std::string(50, '*')));
     EXPECT_EQ(shown.text(2, 1, 62), boxed(">SHIP INTEGRITY: |||||"));
     EXPECT_EQ(shown.text(3, 1, 62), boxed(">LEVEL: 1"));
     EXPECT_EQ(shown.text(4, 1, 62), boxed(">SCORE: 0"));
     EXPECT_EQ(shown.text(34, 1, 62), boxed(">Click anywhere to begin"));
+    end_play();
+}
 
-    GAME.player.charge = 24;
-    auto escape = [](bool down) { return [down] { push_key(SDLK_ESCAPE, down); }; };
-    auto button = [](bool down) { return [down] { push_button(MOUSE_LEFT, down); }; };
+TEST(PlayGame, APauseCostsNoGameTime) {
+    Headless game;
+    WorkDir dir;
+    start_game({{.field = 0, .kind = BLUE_RAM, .delay = 30000}});
+    frame(10);
     push_key(SDLK_ESCAPE, true);
-    shown = frame(10, {escape(false), [] { FAKE_TICKS += 5000; }, escape(true), escape(false)});
+    Frame shown =
+        frame(10, {escape(false), [] { FAKE_TICKS += 5000; }, escape(true), escape(false)});
     EXPECT_EQ(shown.text(17, 17, 28), " Press ESC again to unpause ");
     uint64_t resumed = TIME.now;
-
-    push_button(MOUSE_LEFT, true); // and held to the end of the game
-    shown = frame(100);
+    push_button(MOUSE_LEFT, true);
+    frame(100);
     EXPECT_EQ(TIME.now, resumed + 100) << "the pause cost no game time";
     EXPECT_GT(MIXER.count.load(), 0u) << "the fanfare";
+    end_play();
+}
+
+TEST(PlayGame, TheCometIsCalledWhenTheLaserRunsLow) {
+    Headless game;
+    WorkDir dir;
+    start_game({{.field = 0, .kind = BLUE_RAM, .delay = 30000},
+                {.field = 2, .kind = 6, .delay = UINT64_MAX}});
+    frame(10);
+    GAME.player.charge = 24;
+    push_button(MOUSE_LEFT, true);
+    Frame shown = frame(100);
     // Per frame: '!' when red marks cover fields 0 and 4 and nothing else, '.' when none show.
     std::string blinks;
-    for (int i = 0; i < 12; i++, shown = frame(100)) {
+    for (int i = 0; i < 12; i++) {
         std::string fields = shown.text(34, 62, 1);
         for (int32_t row = 10; row < 16; row++) fields += shown.text(row, 20, 2);
         long red = std::count_if(shown.cells.begin(), shown.cells.end(), [](const Cell& cell) {
             return cell.glyph == '!' && same_colour(cell, RED);
         });
         blinks += red == 0 ? '.' : red == 13 && fields == std::string(13, '!') ? '!' : '?';
+        shown = frame(100);
     }
     EXPECT_EQ(blinks, ".!!..!!..!!.");
-    check_block(20, 10, 1, BLUE_RAM);
+    check_block({.x = 20, .y = 10, .step = 1, .kind = BLUE_RAM});
     GAME.comet.integrity = 0; // collected in the frame, though still drawn
     EXPECT_EQ(frame(100).at(34, 62).glyph, GLYPH_COMET) << "the comet";
+    end_play();
+}
+
+TEST(PlayGame, AWaveClearedEarlyEarnsTheBonusAndTheLevel) {
+    Headless game;
+    WorkDir dir;
+    start_game({{.field = 0, .kind = BLUE_RAM, .delay = 30000},
+                {.field = 2, .kind = 6, .delay = UINT64_MAX}});
+    frame(10);
+    push_button(MOUSE_LEFT, true);
+    for (int i = 0; i < 20 && GAME.army.empty(); i++) frame(100);
+    check_block({.x = 20, .y = 10, .step = 1, .kind = BLUE_RAM});
     frame(100);
-    shown = frame(6000);
+    frame(100);
+    Frame shown = frame(6000);
     EXPECT_EQ(shown.text(3, 1, 10), ">LEVEL: 2 ");
     EXPECT_EQ(shown.text(4, 1, 13), ">SCORE: 1700 ");
     EXPECT_EQ(shown.text(34, 1, 62), boxed(">")) << "the start line is level 1's";
+    end_play();
+}
+
+TEST(PlayGame, EachDelayCountsFromTheFrameOfItsCommand) {
+    Headless game;
+    WorkDir dir;
+    start_game({{.field = 1, .kind = GREEN_GUNNER, .delay = 0},
+                {.field = 1, .kind = RED_RAM, .delay = 500},  // to a field still blinking
+                {.field = 8, .kind = BLUE_RAM, .delay = 400}, // passed over, as are the next two
+                {.field = 0, .kind = PLAYER, .delay = 0},
+                {.field = 2, .kind = 6, .delay = UINT64_MAX}});
+    push_button(MOUSE_LEFT, true); // and held to the end of the game
+    frame(10);
     std::string issued;
     for (int i = 0; i < 12; i++) {
         frame(100);
         issued += std::to_string(GAME.spawner->next);
     }
-    EXPECT_EQ(issued, "333334444566") << "each delay counts from the frame of its command";
+    EXPECT_EQ(issued, "222223333455");
     EXPECT_EQ(GAME.spawner->next_time, UINT64_MAX);
-    check_block(43, 25, -1, RED_RAM);
-    shown = frame(100, {button(false)}); // a button held is released
+    check_block({.x = 43, .y = 25, .step = -1, .kind = RED_RAM});
+    Frame shown = frame(100, {button(false)}); // a button held is released
     EXPECT_EQ(shown.text(15, 27, 9), " TRIUNFO ");
-    EXPECT_EQ(shown.text(17, 25, 13), " Score: 2900 ");
+    EXPECT_EQ(shown.text(17, 25, 13), " Score: 1200 ");
     EXPECT_EQ(STATE, title);
+    end_play();
+}
 
-    // The next game has no commands, so it would be won in its first frame, but the player is
-    // lost in it: the defeat is all it shows. The one after has no script at all, so it ends
-    // before its first frame.
-    write_file("assets/spawner.dat", std::string(4, '\0'));
-    start_play();
+// With no commands it would be won in its first frame, but the player is lost in it.
+TEST(PlayGame, AGameLostInTheFrameItIsWonIsLost) {
+    Headless game;
+    WorkDir dir;
+    start_game({});
     GAME.player.integrity = 0;
-    shown = frame(10, {button(true), button(false)});
+    Frame shown = frame(10, {button(true), button(false)});
     EXPECT_EQ(shown.text(15, 26, 12), " TE MORISTE ");
     EXPECT_EQ(shown.text(17, 21, 21), " Level: 1   Score: 0 ");
     EXPECT_EQ(shown.text(19, 18, 28), " Click anywhere to continue ");
     EXPECT_EQ(STATE, title) << "no victory screen waits for a click after the defeat";
+    end_play();
+}
+
+TEST(PlayGame, AMissingScriptEndsPlayBeforeItsFirstFrame) {
+    Headless game;
+    WorkDir dir;
+    write_file("assets/map.dat", "");
     CHANGE_STATE = 0;
     start_play(asset_path(MAP_FILE).c_str(), "assets/missing.dat");
     EXPECT_EQ(STATE, nullptr);
     EXPECT_EQ(CHANGE_STATE, 1);
+    on_read(guard);
     frame(10);
     EXPECT_EQ(READS, 0) << "no frame runs";
     end_play();
