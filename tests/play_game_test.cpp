@@ -63,7 +63,7 @@ void check_block(const Block& block) {
 }
 
 // A game on an open map running `commands`, waiting for the click that begins it.
-void start_game(const std::vector<SpawnCommand>& commands) {
+void start_scripted_game(const std::vector<SpawnCommand>& commands) {
     write_file("assets/map.dat", "");
     std::vector<uint8_t> script = encode(commands);
     write_file("assets/spawner.dat", std::string(script.begin(), script.end()));
@@ -180,7 +180,7 @@ TEST(PlayGame, AShipReleasedOntoThePlayerRamsItAndThePlayersCellNeverReadsEmpty)
 TEST(PlayGame, TheConsoleOpensOnLevelOneWithAFullLaser) {
     Headless game;
     WorkDir dir;
-    start_game({{.field = 0, .kind = BLUE_RAM, .delay = 30000}});
+    start_scripted_game({{.field = 0, .kind = BLUE_RAM, .delay = 30000}});
     Frame shown = frame(10);
     EXPECT_EQ(shown.text(1, 1, 62), boxed(">LASER: " + std::string(50, '*')));
     EXPECT_EQ(shown.text(2, 1, 62), boxed(">SHIP INTEGRITY: |||||"));
@@ -193,7 +193,7 @@ TEST(PlayGame, TheConsoleOpensOnLevelOneWithAFullLaser) {
 TEST(PlayGame, APauseCostsNoGameTime) {
     Headless game;
     WorkDir dir;
-    start_game({{.field = 0, .kind = BLUE_RAM, .delay = 30000}});
+    start_scripted_game({{.field = 0, .kind = BLUE_RAM, .delay = 30000}});
     frame(10);
     push_key(SDLK_ESCAPE, true);
     Frame shown =
@@ -210,8 +210,8 @@ TEST(PlayGame, APauseCostsNoGameTime) {
 TEST(PlayGame, TheCometIsCalledWhenTheLaserRunsLow) {
     Headless game;
     WorkDir dir;
-    start_game({{.field = 0, .kind = BLUE_RAM, .delay = 30000},
-                {.field = 2, .kind = 6, .delay = UINT64_MAX}});
+    start_scripted_game({{.field = 0, .kind = BLUE_RAM, .delay = 30000},
+                         {.field = 2, .kind = 6, .delay = UINT64_MAX}});
     frame(10);
     GAME.player.charge = 24;
     push_button(MOUSE_LEFT, true);
@@ -237,8 +237,8 @@ TEST(PlayGame, TheCometIsCalledWhenTheLaserRunsLow) {
 TEST(PlayGame, AWaveClearedEarlyEarnsTheBonusAndTheLevel) {
     Headless game;
     WorkDir dir;
-    start_game({{.field = 0, .kind = BLUE_RAM, .delay = 30000},
-                {.field = 2, .kind = 6, .delay = UINT64_MAX}});
+    start_scripted_game({{.field = 0, .kind = BLUE_RAM, .delay = 30000},
+                         {.field = 2, .kind = 6, .delay = UINT64_MAX}});
     frame(10);
     push_button(MOUSE_LEFT, true);
     for (int i = 0; i < 20 && GAME.army.empty(); i++) frame(100);
@@ -255,11 +255,12 @@ TEST(PlayGame, AWaveClearedEarlyEarnsTheBonusAndTheLevel) {
 TEST(PlayGame, EachDelayCountsFromTheFrameOfItsCommand) {
     Headless game;
     WorkDir dir;
-    start_game({{.field = 1, .kind = GREEN_GUNNER, .delay = 0},
-                {.field = 1, .kind = RED_RAM, .delay = 500},  // to a field still blinking
-                {.field = 8, .kind = BLUE_RAM, .delay = 400}, // passed over, as are the next two
-                {.field = 0, .kind = PLAYER, .delay = 0},
-                {.field = 2, .kind = 6, .delay = UINT64_MAX}});
+    start_scripted_game(
+        {{.field = 1, .kind = GREEN_GUNNER, .delay = 0},
+         {.field = 1, .kind = RED_RAM, .delay = 500},  // to a field still blinking
+         {.field = 8, .kind = BLUE_RAM, .delay = 400}, // passed over, as are the next two
+         {.field = 0, .kind = PLAYER, .delay = 0},
+         {.field = 2, .kind = 6, .delay = UINT64_MAX}});
     push_button(MOUSE_LEFT, true); // and held to the end of the game
     frame(10);
     std::string issued;
@@ -281,7 +282,7 @@ TEST(PlayGame, EachDelayCountsFromTheFrameOfItsCommand) {
 TEST(PlayGame, AGameLostInTheFrameItIsWonIsLost) {
     Headless game;
     WorkDir dir;
-    start_game({});
+    start_scripted_game({});
     GAME.player.integrity = 0;
     Frame shown = frame(10, {button(true), button(false)});
     EXPECT_EQ(shown.text(15, 26, 12), " TE MORISTE ");
