@@ -5,7 +5,7 @@
 #include "battlefield/map.h"
 #include "display/text.h"
 #include "scenes/play.h"
-#include "shell/clock.h"
+#include "platform/clock.h"
 #include "waves/spawn_field.h"
 
 #include <array>

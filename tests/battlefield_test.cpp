@@ -9,7 +9,7 @@
 #include "battlefield/sensing.h"
 #include "display/glyphs.h"
 #include "input/input.h"
-#include "shell/clock.h"
+#include "platform/clock.h"
 #include "shell/shell.h"
 #include "sound/mixer.h"
 #include "sound/sound.h"

@@ -1,7 +1,7 @@
 // The game clock counts play time only, from 500 ms.
 #include "harness.h"
 
-#include "shell/clock.h"
+#include "platform/clock.h"
 
 #include <gtest/gtest.h>
 

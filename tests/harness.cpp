@@ -3,7 +3,7 @@
 
 #include "headless.h"
 #include "input/input.h"
-#include "shell/clock.h"
+#include "platform/clock.h"
 #include "shell/shell.h"
 #include "sound/mixer.h"
 

@@ -7,7 +7,7 @@
 #include "scenes/console.h"
 #include "scenes/play.h"
 #include "scenes/title.h"
-#include "shell/clock.h"
+#include "platform/clock.h"
 #include "shell/shell.h"
 #include "sound/mixer.h"
 #include "tool.h"

@@ -1,5 +1,5 @@
 // Builds the battlefield file (one byte per cell, 1 wall, 0 empty) from a drawing of '#' and '.'.
-#include "shell/grid.h"
+#include "platform/grid.h"
 #include "tool.h"
 
 #include <cstdint>

@@ -2,7 +2,7 @@
 #include "battlefield/laser.h"
 
 #include "battlefield/map.h"
-#include "shell/clock.h"
+#include "platform/clock.h"
 #include "sound/sound.h"
 
 #include <cstdlib>

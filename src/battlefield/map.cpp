@@ -2,7 +2,7 @@
 #include "battlefield/map.h"
 
 #include "display/glyphs.h"
-#include "shell/assets.h"
+#include "platform/assets.h"
 
 #include <bit>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "display/text.h"
-#include "shell/grid.h"
+#include "platform/grid.h"
 
 #include <array>
 #include <cstdint>

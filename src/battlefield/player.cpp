@@ -5,7 +5,7 @@
 #include "battlefield/map.h"
 #include "battlefield/sensing.h"
 #include "input/input.h"
-#include "shell/clock.h"
+#include "platform/clock.h"
 
 void update_player(Ship& player) {
     detect_hit(player);

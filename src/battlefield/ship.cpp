@@ -2,7 +2,7 @@
 #include "battlefield/ship.h"
 
 #include "display/glyphs.h"
-#include "shell/clock.h"
+#include "platform/clock.h"
 
 // Every template faces up, has never moved, shot or been hit, and has seen nothing yet.
 // clang-format off

@@ -2,8 +2,8 @@
 #include "display/text.h"
 
 #include "display/glyphs.h"
-#include "shell/assets.h"
-#include "shell/platform.h"
+#include "platform/assets.h"
+#include "platform/platform.h"
 
 #include <SDL.h>
 #include <array>

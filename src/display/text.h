@@ -1,7 +1,7 @@
 // The glyph font, the named colours and the drawing of glyphs, strings and the veil.
 #pragma once
 
-#include "shell/grid.h"
+#include "platform/grid.h"
 
 #include <array>
 #include <cstdint>

@@ -3,7 +3,7 @@
 
 #include "display/glyphs.h"
 #include "display/text.h"
-#include "shell/platform.h"
+#include "platform/platform.h"
 #include "sound/mixer.h"
 
 #include <SDL.h>

@@ -9,8 +9,8 @@
 #include "input/input.h"
 #include "scenes/console.h"
 #include "scenes/title.h"
-#include "shell/clock.h"
-#include "shell/platform.h"
+#include "platform/clock.h"
+#include "platform/platform.h"
 #include "sound/mixer.h"
 #include "waves/spawn_field.h"
 

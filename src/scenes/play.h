@@ -3,7 +3,7 @@
 
 #include "battlefield/army.h"
 #include "battlefield/ship.h"
-#include "shell/assets.h"
+#include "platform/assets.h"
 #include "waves/spawner.h"
 
 #include <cstdint>

@@ -5,8 +5,8 @@
 #include "display/text.h"
 #include "input/input.h"
 #include "scenes/play.h"
-#include "shell/assets.h"
-#include "shell/platform.h"
+#include "platform/assets.h"
+#include "platform/platform.h"
 #include "sound/mixer.h"
 #include "sound/sound.h"
 

@@ -3,7 +3,7 @@
 
 #include "display/text.h"
 #include "scenes/title.h"
-#include "shell/assets.h"
+#include "platform/assets.h"
 #include "sound/mixer.h"
 #include "sound/sound.h"
 

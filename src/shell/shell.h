@@ -2,7 +2,7 @@
 #pragma once
 
 // The scene contract's globals, and the handles start_up makes.
-#include "shell/platform.h"
+#include "platform/platform.h"
 
 // SDL, the audio device, the window and the renderer; false, reported, when one fails.
 bool start_up();

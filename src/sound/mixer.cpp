@@ -1,7 +1,7 @@
 // The mixer: queued samples summed in a ring, drained sample by sample by SDL's audio thread.
 #include "sound/mixer.h"
 
-#include "shell/platform.h"
+#include "platform/platform.h"
 #include "sound/sound.h"
 
 #include <SDL.h>

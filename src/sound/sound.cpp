@@ -1,7 +1,7 @@
 // Sound buffers: tone synthesis, the effect table and WAV loading.
 #include "sound/sound.h"
 
-#include "shell/assets.h"
+#include "platform/assets.h"
 #include "sound/mixer.h"
 
 #include <SDL.h>

@@ -3,7 +3,7 @@
 
 #include "battlefield/comet.h"
 #include "display/text.h"
-#include "shell/clock.h"
+#include "platform/clock.h"
 #include "waves/spawner.h"
 
 #include <utility>

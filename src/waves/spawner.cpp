@@ -2,8 +2,8 @@
 #include "waves/spawner.h"
 
 #include "input/input.h"
-#include "shell/assets.h"
-#include "shell/clock.h"
+#include "platform/assets.h"
+#include "platform/clock.h"
 #include "sound/sound.h"
 #include "waves/spawn_field.h"
 

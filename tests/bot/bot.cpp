@@ -5,7 +5,7 @@
 #include "harness.h"
 #include "input/input.h"
 #include "scenes/play.h"
-#include "shell/clock.h"
+#include "platform/clock.h"
 #include "shell/shell.h"
 #include "sound/mixer.h"
 #include "sound/sound.h"

@@ -1,5 +1,5 @@
 // The game clock: stopped outside play frames, so titles and pauses cost no game time.
-#include "shell/clock.h"
+#include "platform/clock.h"
 
 #include <SDL.h>
 

@@ -1,7 +1,7 @@
 // Where the game's files are, and the one way their failures are reported.
-#include "shell/assets.h"
+#include "platform/assets.h"
 
-#include "shell/platform.h"
+#include "platform/platform.h"
 
 #include <SDL.h>
 #include <algorithm>

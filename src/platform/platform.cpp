@@ -1,5 +1,5 @@
 // The shared handles and globals, defined once.
-#include "shell/platform.h"
+#include "platform/platform.h"
 
 Scene STATE = nullptr;
 uint8_t CHANGE_STATE = 0;
