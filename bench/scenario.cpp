@@ -9,20 +9,14 @@
 #include <utility>
 #include <vector>
 
-uint64_t STAGE_TICKS = 0;
-
 namespace {
 // Game time runs on from game to game, and ships first move sooner the later they appear: every
 // staged game starts as the first game of a session does, its clock and fields fresh.
 const Clock SESSION_START = TIME;
 
-uint64_t stage_ticks() {
-    return STAGE_TICKS;
-}
-
 // A game on the shipped map and script, started by a click on its first frame.
 void start_campaign() {
-    use_stage_clock();
+    drive_clock();
     TIME = SESSION_START;
     SPAWN_FIELDS = SPAWN_FIELD_LAYOUT;
     start_play();
@@ -34,20 +28,10 @@ void start_campaign() {
 }
 } // namespace
 
-NoFont::NoFont() : saved(std::move(FONT)) {}
-
-NoFont::~NoFont() {
-    FONT = std::move(saved);
-}
-
 void step() {
-    STAGE_TICKS += FRAME_MS;
+    FAKE_TICKS += FRAME_MS;
     update_clock();
     update_play(*GAME.spawner);
-}
-
-void use_stage_clock() {
-    TICK_SOURCE = stage_ticks;
 }
 
 Snapshot take_snapshot() {
@@ -56,7 +40,7 @@ Snapshot take_snapshot() {
             .fields = SPAWN_FIELDS,
             .time = TIME,
             .score = SCORE,
-            .ticks = STAGE_TICKS};
+            .ticks = FAKE_TICKS};
 }
 
 void restore(const Snapshot& snapshot) {
@@ -65,7 +49,7 @@ void restore(const Snapshot& snapshot) {
     SPAWN_FIELDS = snapshot.fields;
     TIME = snapshot.time;
     SCORE = snapshot.score;
-    STAGE_TICKS = snapshot.ticks;
+    FAKE_TICKS = snapshot.ticks;
 }
 
 uint32_t busyness(const Snapshot& snapshot) {

@@ -4,8 +4,9 @@
 
 #include "battlefield/map.h"
 #include "display/text.h"
-#include "scenes/play.h"
+#include "headless.h"
 #include "platform/clock.h"
+#include "scenes/play.h"
 #include "waves/spawn_field.h"
 
 #include <array>
@@ -18,26 +19,13 @@ struct Snapshot {
     std::array<SpawnField, FIELD_COUNT> fields;
     Clock time;
     uint32_t score;
-    uint64_t ticks; // the stage clock's reading
+    uint64_t ticks; // the driven clock's reading
 };
-
-// Real milliseconds as the game clock reads them once use_stage_clock has run.
-extern uint64_t STAGE_TICKS;
-void use_stage_clock();
 
 constexpr uint64_t FRAME_MS = 16;
 
-// One frame's updates, FRAME_MS later on the stage clock, in the play scene's own order.
+// One frame's updates, FRAME_MS later on the driven clock, in the play scene's own order.
 void step();
-
-// Without a font every glyph is skipped: the play scene with nothing drawn, while it lives.
-struct NoFont {
-    std::unique_ptr<Font> saved;
-    NoFont();
-    ~NoFont();
-    NoFont(const NoFont&) = delete;
-    NoFont& operator=(const NoFont&) = delete;
-};
 
 Snapshot take_snapshot();
 void restore(const Snapshot& snapshot);

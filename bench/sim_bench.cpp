@@ -11,7 +11,7 @@ constexpr uint32_t FRAMES_PER_RESTORE = 60;
 void simulation(benchmark::State& state) {
     const Snapshot start = crowd(static_cast<uint32_t>(state.range(0)));
     const NoFont no_font;
-    use_stage_clock();
+    drive_clock();
     uint32_t frame = 0;
     for (auto _ : state) {
         if (frame++ % FRAMES_PER_RESTORE == 0) {

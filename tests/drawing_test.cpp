@@ -83,7 +83,7 @@ std::vector<Pixels> screens(std::unique_ptr<Font>& font, const Snapshot& battle,
     empty_mixer();
     restore(battle);
     for (int32_t frame = 0; frame < 40; frame++) {
-        STAGE_TICKS += 40;
+        FAKE_TICKS += 40;
         play_frame();
         shown.push_back(pixels());
     }
@@ -91,7 +91,7 @@ std::vector<Pixels> screens(std::unique_ptr<Font>& font, const Snapshot& battle,
                              +[] { click(), victory(); }}) {
         screen();
         shown.push_back(pixels());
-        STAGE_TICKS += 40;
+        FAKE_TICKS += 40;
         play_frame();
         shown.push_back(pixels());
     }

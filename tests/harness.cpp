@@ -23,8 +23,6 @@
 
 extern char** environ;
 
-uint64_t FAKE_TICKS = 0;
-
 namespace {
 // Pattern of the test font, in cell pixels: the top row marks a glyph and carries its colour;
 // bit b of the code lights a block in the upper band, its complement one in the lower band.
@@ -38,10 +36,6 @@ int32_t bit_x(int b) {
 
 std::deque<std::function<void()>> READ_SCRIPT;
 Point FAKE_POINTER = {0, 0};
-
-uint64_t fake_ticks() {
-    return FAKE_TICKS;
-}
 
 Point fake_pointer() {
     if (!READ_SCRIPT.empty()) {
@@ -70,24 +64,34 @@ bool same_colour(const Cell& cell, const Colour& colour) {
     return cell.r == colour.r && cell.g == colour.g && cell.b == colour.b;
 }
 
-void write_test_font(const std::string& path, int32_t width, int32_t height) {
-    int32_t per_row = width / CELL;
+namespace {
+SDL_Surface* test_font_sheet(int32_t width, int32_t height) {
+    const int32_t per_row = width / CELL;
     if (height == 0) height = (255 / per_row + 1) * CELL;
     SDL_Surface* sheet =
         SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
+    if (!sheet) throw std::runtime_error(SDL_GetError());
     SDL_FillRect(sheet, nullptr, 0x00000000);
     auto light = [&](int32_t x, int32_t y, int32_t w, int32_t h) {
-        SDL_Rect r = {x, y, w, h};
+        const SDL_Rect r = {x, y, w, h};
         SDL_FillRect(sheet, &r, 0xFFFFFFFF);
     };
     for (int g = 1; g < 256; g++) {
-        int32_t x0 = g % per_row * CELL, y0 = g / per_row * CELL;
+        const int32_t x0 = g % per_row * CELL;
+        const int32_t y0 = g / per_row * CELL;
         light(x0, y0 + MARK_Y, CELL, 1);
         for (int b = 0; b < 8; b++)
             light(x0 + bit_x(b), y0 + ((g >> b & 1) ? SET_Y : CLEAR_Y), 2, 2);
     }
-    if (SDL_SaveBMP(sheet, path.c_str()) != 0) throw std::runtime_error(SDL_GetError());
+    return sheet;
+}
+} // namespace
+
+void write_test_font(const std::string& path, int32_t width, int32_t height) {
+    SDL_Surface* sheet = test_font_sheet(width, height);
+    const bool saved = SDL_SaveBMP(sheet, path.c_str()) == 0;
     SDL_FreeSurface(sheet);
+    if (!saved) throw std::runtime_error(SDL_GetError());
 }
 
 Frame read_frame() {
@@ -122,12 +126,11 @@ Frame read_frame() {
 
 Headless::Headless() {
     if (!start_headless(false)) throw std::runtime_error("start-up failed");
-    std::string dir = temp_dir();
-    write_test_font(dir + "/font.bmp");
-    FONT = load_bmp_font((dir + "/font.bmp").c_str());
-    std::filesystem::remove_all(dir);
+    SDL_Surface* sheet = test_font_sheet(288, 0);
+    FONT = font_from_sheet(sheet, Tint::PER_COLOUR_WHEN_FASTER);
+    SDL_FreeSurface(sheet);
     if (!FONT) throw std::runtime_error("test font did not load");
-    TICK_SOURCE = fake_ticks;
+    drive_clock();
     POINTER_SOURCE = fake_pointer;
     FAKE_TICKS = 0;
     FAKE_POINTER = {0, 0};

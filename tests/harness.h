@@ -2,6 +2,7 @@
 #pragma once
 
 #include "display/text.h"
+#include "headless.h"
 
 #include <array>
 #include <cstdint>

@@ -3,9 +3,10 @@
 
 #include "battlefield/map.h"
 #include "display/text.h"
+#include "headless.h"
 #include "input/input.h"
-#include "scenes/play.h"
 #include "platform/clock.h"
+#include "scenes/play.h"
 #include "shell/shell.h"
 #include "sound/mixer.h"
 #include "sound/sound.h"
@@ -19,12 +20,6 @@ namespace {
 constexpr size_t MAX_ACTIONS = 400;
 
 FuzzInput ACTIONS;
-uint64_t TICKS = 0;
-
-uint64_t fuzz_ticks() {
-    return TICKS;
-}
-
 void push(SDL_Event& event) {
     fuzz_check(SDL_PushEvent(&event) == 1, "event queued");
 }
@@ -52,9 +47,9 @@ Point next_action() {
         event.button.button = static_cast<uint8_t>(arg % 8); // 0, 6 and 7 are no button of ours
         push(event);
         break;
-    case 4: TICKS += arg * 16; break;
-    case 5: TICKS += arg * 1000; break;
-    default: TICKS += 17; break;
+    case 4: FAKE_TICKS += arg * 16; break;
+    case 5: FAKE_TICKS += arg * 1000; break;
+    default: FAKE_TICKS += 17; break;
     }
     return {static_cast<int32_t>(arg * 36), static_cast<int32_t>(arg * 20)};
 }
@@ -76,13 +71,12 @@ int fuzz_play(const uint8_t* data, size_t size) {
                std::min(size - std::min(in.at, size), MAX_ACTIONS)};
 
     // Nothing drawn: the rules are what is fuzzed here, and drawing has its own target (font).
-    std::unique_ptr<Font> font;
-    FONT.swap(font);
+    const NoFont no_font;
     const auto saved_ticks = TICK_SOURCE;
     const auto saved_pointer = POINTER_SOURCE;
-    TICK_SOURCE = fuzz_ticks;
+    drive_clock();
     POINTER_SOURCE = next_action;
-    TICKS = 0;
+    FAKE_TICKS = 0;
     TIME = {.last_ticks = 0, .now = 500};
     KEYS = {};
     MOUSE = {};
@@ -108,7 +102,6 @@ int fuzz_play(const uint8_t* data, size_t size) {
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     TICK_SOURCE = saved_ticks;
     POINTER_SOURCE = saved_pointer;
-    FONT.swap(font);
     STATE = nullptr;
     CHANGE_STATE = 0;
     KEYS = {};

@@ -1,10 +1,17 @@
-// The game's own start-up with nothing shown or heard.
+// The game's own start-up with nothing shown or heard, a driven clock and made fonts.
 #include "headless.h"
 
+#include "platform/clock.h"
 #include "shell/shell.h"
 
 #include <SDL.h>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+uint64_t FAKE_TICKS = 0;
 
 void use_dummy_drivers(bool replace) {
     setenv("SDL_VIDEODRIVER", "dummy", replace);
@@ -18,4 +25,24 @@ bool start_headless(bool replace) {
     if (AUDIO_DEVICE_ID) SDL_CloseAudioDevice(AUDIO_DEVICE_ID);
     AUDIO_DEVICE_ID = 0;
     return true;
+}
+
+void drive_clock() {
+    TICK_SOURCE = [] { return FAKE_TICKS; };
+}
+
+std::unique_ptr<Font> font_from_sheet(SDL_Surface* sheet, Tint tint) {
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("queltivar-sheet-" + std::to_string(getpid()) + ".bmp"))
+                                 .string();
+    std::unique_ptr<Font> font;
+    if (SDL_SaveBMP(sheet, path.c_str()) == 0) font = load_bmp_font(path.c_str(), tint);
+    std::remove(path.c_str());
+    return font;
+}
+
+NoFont::NoFont() : saved(std::move(FONT)) {}
+
+NoFont::~NoFont() {
+    FONT = std::move(saved);
 }
