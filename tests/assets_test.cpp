@@ -191,15 +191,15 @@ TEST(Assets, WaveScriptSendsEveryEnemyKind) {
     const Spawner script = parse_spawner({bytes.begin(), bytes.end()});
     ASSERT_EQ(bytes.size(), SCRIPT_HEADER_BYTES + COMMAND_BYTES * script.commands.size());
     std::set<uint32_t> kinds;
-    std::map<uint8_t, int64_t> issued; // ms, by field
+    std::map<uint8_t, int64_t> last; // ms of each field's last command
     int64_t now = 0, levels = 0;
     for (const auto& [field, kind, delay] : script.commands) {
         // Commanded again while blinking (1.2 s), a field releases once and stalls the spawner.
-        EXPECT_TRUE(field < FIELD_COUNT && (!issued.contains(field) || now - issued[field] >= 2000))
+        EXPECT_TRUE(field < FIELD_COUNT && (!last.contains(field) || now - last[field] >= 2000))
             << "a command at " << now << " ms";
         kinds.insert(kind);
         levels += delay > 20000; // a level ends in a long wait
-        issued[field] = now;
+        last[field] = now;
         now += delay;
     }
     kinds.erase(COMET);
