@@ -1,383 +1,256 @@
-// The committed assets: rebuilt from their sources by their tools, and fit for the game.
-#include "harness.h"
-
-#include "battlefield/army.h"
-#include "battlefield/ship.h"
+// The repository's own files: its assets, rebuilt and fit for the game, and its layers.
 #include "display/glyphs.h"
 #include "display/text.h"
-#include "scenes/console.h"
-#include "shell/shell.h"
+#include "scenes/title.h"
+#include "sound/mixer.h"
+#include "sound/sound.h"
+#include "tool.h"
+#include "waves/spawn_field.h"
 #include "waves/spawner.h"
 
-#include <SDL.h>
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <array>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <map>
-#include <memory>
+#include <regex>
 #include <set>
 #include <sstream>
-#include <string>
-#include <string_view>
-#include <vector>
 
 namespace {
-
-const std::string ASSETS = std::string(QUELTIVAR_SOURCE_DIR) + "/assets/";
-using Glyph = std::array<std::array<bool, 18>, 18>;
+const std::string ASSETS = QUELTIVAR_SOURCE_DIR "/assets/";
+using Glyph = std::array<std::array<bool, CELL>, CELL>;
+using Graph = std::map<std::string, std::set<std::string>>; // folder to folders
 
 std::string slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
-void flood(const std::string& map, std::vector<bool>& reached, int cell) {
-    if (cell < 0 || cell >= int(map.size()) || map[cell] != 0 || reached[cell]) return;
-    reached[cell] = true;
-    for (int next : {cell - 64, cell + 1, cell + 64, cell - 1}) flood(map, reached, next);
+// The tool's exit status.
+int run_tool(const std::string& tool, const std::vector<std::string>& arguments) {
+    std::string command = "'" QUELTIVAR_TOOL_DIR "/make_" + tool + "'";
+    for (const std::string& argument : arguments) command += " '" + argument + "'";
+    return std::system((command + " 2>/dev/null").c_str());
 }
 
-// The shipped sheet, each glyph's ink.
-std::array<Glyph, 256> font_glyphs() {
-    std::array<Glyph, 256> g{};
-    std::unique_ptr<SDL_Surface, decltype(&SDL_FreeSurface)> loaded(
-        SDL_LoadBMP((ASSETS + "font.bmp").c_str()), SDL_FreeSurface);
-    if (!loaded) return g;
-    std::unique_ptr<SDL_Surface, decltype(&SDL_FreeSurface)> sheet(
-        SDL_ConvertSurfaceFormat(loaded.get(), SDL_PIXELFORMAT_ARGB8888, 0), SDL_FreeSurface);
-    for (int code = 0; code < 256; ++code)
-        for (int y = 0; y < 18; ++y)
-            for (int x = 0; x < 18; ++x) {
-                const int px = code % 16 * 18 + x, py = code / 16 * 18 + y;
-                const auto* row = static_cast<const uint8_t*>(sheet->pixels) + py * sheet->pitch;
-                g[code][y][x] = reinterpret_cast<const uint32_t*>(row)[px] >> 24 != 0;
-            }
-    return g;
+// As the tools write it: 32-bit ARGB, with the alpha that the game's loader keeps.
+Picture picture(const std::string& asset) {
+    return decode_bmp(slurp(ASSETS + asset)).value_or(Picture{});
 }
 
-int lit(const Glyph& glyph) {
-    int count = 0;
-    for (const auto& row : glyph) count += int(std::count(row.begin(), row.end(), true));
-    return count;
-}
-
-Glyph transposed(const Glyph& glyph) {
-    Glyph t{};
-    for (int y = 0; y < 18; ++y)
-        for (int x = 0; x < 18; ++x) t[x][y] = glyph[y][x];
-    return t;
-}
-
-// The most rows in a row that are ink from edge to edge.
-int solid_rows(const Glyph& glyph) {
-    int best = 0, run = 0;
-    for (const auto& row : glyph) {
-        run = std::count(row.begin(), row.end(), true) == 18 ? run + 1 : 0;
-        best = std::max(best, run);
+std::array<Glyph, 256> font_glyphs(const Picture& sheet) {
+    std::array<Glyph, 256> glyphs{};
+    for (size_t i = 0; i < sheet.argb.size(); ++i) {
+        const size_t x = i % sheet.width, y = i / sheet.width;
+        glyphs[y / CELL * 16 + x / CELL][y % CELL][x % CELL] = sheet.argb[i] >> 24;
     }
-    return best;
+    return glyphs;
 }
 
+// Each folder to the folders it reaches through one include or more.
+Graph reach(Graph graph) {
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (auto& [from, reached] : graph)
+            for (const std::string& through : std::set(reached))
+                if (graph.contains(through))
+                    for (const std::string& to : graph.at(through))
+                        grew |= reached.insert(to).second;
+    }
+    return graph;
+}
 } // namespace
 
-TEST(Assets, EachToolRebuildsItsCommittedFileAndRefusesItsSourceWithOneFault) {
-    const std::string in = "assets_test_source.txt", out = "assets_test_output";
-    // The fault replaces the first `from` in the source, or goes in front of it when `from` is "".
-    for (const auto& [tool, source, asset, from, fault] : std::vector<std::array<std::string, 5>>{
-             {"make_font", "source/font.txt", "font.bmp", "glyph 1 ", "glyph 256 "},
-             {"make_map", "source/map.txt", "map.dat", "\n#.", "\n.."},
-             {"make_spawner", "source/spawner.txt", "spawner.dat", "", "8 1 1000\n"},
-             {"make_music", "source/music.txt", "title.wav", "", "song nowhere\n"}}) {
-        const std::string run = "'" QUELTIVAR_TOOL_DIR "/" + tool + "' '", path = ASSETS + source;
-        ASSERT_EQ(std::system((run + path + "' " + out).c_str()), 0) << tool;
+TEST(Assets, ToolsRebuildEachAssetAndRefuseAFault) {
+    const std::string faulty = "assets_test_source.txt", out = "assets_test_output";
+    const struct {
+        std::string tool, asset; // the source is source/TOOL.txt
+        std::string from, fault; // the fault replaces the first `from`, or leads when it is ""
+    } builds[] = {
+        {.tool = "font", .asset = "font.bmp", .from = "glyph 1 ", .fault = "glyph 256 "},
+        {.tool = "map", .asset = "map.dat", .from = "\n#.", .fault = "\n.."},
+        {.tool = "spawner", .asset = "spawner.dat", .from = "", .fault = "8 1 1000\n"},
+        {.tool = "music", .asset = "title.wav", .from = "", .fault = "song nowhere\n"},
+    };
+    for (const auto& [tool, asset, from, fault] : builds) {
+        const std::string source = ASSETS + "source/" + tool + ".txt";
+        ASSERT_EQ(run_tool(tool, {source, out}), 0) << tool;
         EXPECT_TRUE(slurp(out) == slurp(ASSETS + asset)) << asset << " is stale";
         std::filesystem::remove(out);
-        std::string text = slurp(path);
-        std::ofstream(in) << text.replace(text.find(from), from.size(), fault);
-        EXPECT_NE(std::system((run + in + "' " + out).c_str()), 0) << tool << " took " << fault;
+        std::string text = slurp(source);
+        std::ofstream(faulty) << text.replace(text.find(from), from.size(), fault);
+        EXPECT_NE(run_tool(tool, {faulty, out}), 0) << tool << " took " << fault;
         EXPECT_FALSE(std::filesystem::remove(out)) << tool << " wrote output anyway";
     }
-    std::filesystem::remove(in);
+    std::filesystem::remove(faulty);
 }
 
-TEST(Assets, TheFontSheetKeepsItsAlphaAndDrawsEveryGlyphTheGameNames) {
-    std::unique_ptr<SDL_Surface, decltype(&SDL_FreeSurface)> sheet(
-        SDL_LoadBMP((ASSETS + "font.bmp").c_str()), SDL_FreeSurface);
-    ASSERT_TRUE(sheet && sheet->w == 288 && sheet->h == 288) << SDL_GetError();
-    ASSERT_EQ(sheet->format->format, SDL_PIXELFORMAT_ARGB8888) << "32 bits with alpha";
-    std::array<Glyph, 256> g{};
-    for (int y = 0; y < 288; ++y)
-        for (int x = 0; x < 288; ++x) {
-            const Uint32 pixel = static_cast<Uint32*>(sheet->pixels)[y * sheet->pitch / 4 + x];
-            const int code = y / 18 * 16 + x / 18;
-            // Opaque white ink or full transparency; the block under a ship all ink.
-            EXPECT_TRUE(pixel == 0xFFFFFFFF || (pixel >> 24 == 0 && code != GLYPH_BLOCK))
-                << x << "," << y;
-            g[code][y % 18][x % 18] = pixel == 0xFFFFFFFF;
-        }
-    // Codes the game never names, 10 in particular (it ends each title-art line), stay empty.
-    std::array<bool, 256> named{};
-    for (auto [first, count] : std::initializer_list<std::pair<int, int>>{{GLYPH_BLOCK, 1},
-                                                                          {GLYPH_WALL, 1},
-                                                                          {GLYPH_RAM, 4},
-                                                                          {GLYPH_GUNNER, 4},
-                                                                          {GLYPH_COMET, 4},
-                                                                          {'!', '~' - '!' + 1},
-                                                                          {GLYPH_PLAYER, 4},
-                                                                          {GLYPH_CANNON, 4},
-                                                                          {GLYPH_HIT_FLASH, 1},
-                                                                          {GLYPH_PLAYER_BEAM, 2},
-                                                                          {GLYPH_GUNNER_BEAM, 2}})
-        std::fill_n(&named[first], count, true);
-    for (const GlyphRun& run : CAPTION_RUNS) std::fill_n(&named[run.first], run.count, true);
-    for (int code = 0; code < 256; ++code) EXPECT_EQ(g[code] != Glyph{}, named[code]) << code;
-    for (int base : {GLYPH_RAM, GLYPH_GUNNER, GLYPH_COMET, GLYPH_PLAYER, GLYPH_CANNON})
-        for (int dir = 0; dir < 4; ++dir)
-            for (int other = dir + 1; other < 4; ++other)
-                EXPECT_FALSE(g[base + dir] == g[base + other]) << "glyph " << base + other;
-    EXPECT_FALSE(g[GLYPH_PLAYER_BEAM] == g[GLYPH_GUNNER_BEAM] ||
-                 g[GLYPH_PLAYER_BEAM + 1] == g[GLYPH_GUNNER_BEAM + 1])
-        << "the player's beams are the gunners'";
-}
-
-// The code's names for glyphs against what the font source says it draws at each code.
-TEST(Assets, EveryGlyphTheGameNamesIsThePictureTheFontSourceDrawsThere) {
-    std::map<int, std::string> drawn;
-    std::string strip;
-    std::istringstream source(slurp(ASSETS + "source/font.txt"));
-    for (std::string line; std::getline(source, line);) {
-        std::istringstream words(line);
-        std::string keyword;
-        int code = -1;
-        if (words >> keyword && keyword == "glyph" && words >> code)
-            std::getline(words >> std::ws, drawn[code]);
-        if (keyword == "strip") std::getline(words >> std::ws, strip);
-    }
-    const std::array<std::string, 4> facings = {"up", "right", "down", "left"};
+// The font source's words for each glyph the game names; the sheet inks those and no other.
+TEST(Assets, FontDrawsEachNamedGlyphAndNoOther) {
+    std::map<int, std::string> names = {
+        {GLYPH_BLOCK, "solid block, drawn black under every ship"},
+        {GLYPH_WALL, "wall block"},
+        {GLYPH_HIT_FLASH, "hit flash"},
+        {GLYPH_PLAYER_BEAM, "player's beam, vertical"},
+        {GLYPH_PLAYER_BEAM + 1, "player's beam, horizontal"},
+        {GLYPH_GUNNER_BEAM, "gunners' beam, vertical"},
+        {GLYPH_SLIDER_TRACK, "gunners' beam, horizontal; also the volume slider's track"}};
+    const std::string facings[] = {"up", "right", "down", "left"};
     for (int dir = 0; dir < 4; ++dir) {
-        const std::string facing = facings[dir];
-        EXPECT_EQ(drawn[GLYPH_RAM + dir], "ram ship facing " + facing);
-        EXPECT_EQ(drawn[GLYPH_GUNNER + dir], "gunner ship facing " + facing);
-        EXPECT_EQ(drawn[GLYPH_COMET + dir], "comet heading " + facing);
-        EXPECT_EQ(drawn[GLYPH_PLAYER + dir], "player ship facing " + facing);
-        EXPECT_EQ(drawn[GLYPH_CANNON + dir],
-                  "player's cannon facing " + facing + ", with corner marks");
+        names[GLYPH_RAM + dir] = "ram ship facing " + facings[dir];
+        names[GLYPH_GUNNER + dir] = "gunner ship facing " + facings[dir];
+        names[GLYPH_COMET + dir] = "comet heading " + facings[dir];
+        names[GLYPH_PLAYER + dir] = "player ship facing " + facings[dir];
+        names[GLYPH_CANNON + dir] =
+            "player's cannon facing " + facings[dir] + ", with corner marks";
     }
-    EXPECT_EQ(drawn[GLYPH_BLOCK], "solid block, drawn black under every ship");
-    EXPECT_EQ(drawn[GLYPH_WALL], "wall block");
-    EXPECT_EQ(drawn[GLYPH_HIT_FLASH], "hit flash");
-    EXPECT_EQ(drawn[GLYPH_PLAYER_BEAM], "player's beam, vertical");
-    EXPECT_EQ(drawn[GLYPH_PLAYER_BEAM + 1], "player's beam, horizontal");
-    EXPECT_EQ(drawn[GLYPH_GUNNER_BEAM], "gunners' beam, vertical");
-    EXPECT_EQ(drawn[GLYPH_SLIDER_TRACK],
-              "gunners' beam, horizontal; also the volume slider's track");
-    EXPECT_EQ(drawn.count(GLYPH_NONE), 0u);
-    std::string runs;
-    for (const GlyphRun& run : CAPTION_RUNS)
-        runs += (runs.empty() ? "" : " ") + std::to_string(run.first) + "-" +
-                std::to_string(run.first + run.count - 1);
-    EXPECT_EQ(strip, runs) << "the title caption";
-}
-
-TEST(Assets, TheMapIsClosedReachableAndClearWhereShipsAppearAndTheConsoleWrites) {
-    const std::string map = slurp(ASSETS + "map.dat");
-    ASSERT_TRUE(map.size() == 64 * 36 && map[18 * 64 + 32] == 0) << "a wall on the start";
-    std::vector<bool> reached(map.size());
-    flood(map, reached, 18 * 64 + 32);
-    // The console at its fullest: both bars full, the first level's last line, then a level
-    // and a score as long as a game can make them.
-    Headless game;
-    std::vector<bool> written(map.size());
-    SCORE = 999999;
-    for (uint16_t level : {1, 10}) {
-        Spawner spawner = parse_spawner({});
-        spawner.level = level;
-        SDL_RenderClear(RENDERER);
-        print_console(spawner, SHIPS[PLAYER], SHIPS[COMET], {});
-        const Frame shown = read_frame();
-        for (int i = 0; i < int(map.size()); ++i) {
-            const int glyph = shown.cells[i].glyph;
-            written[i] = written[i] || (glyph > 0 && std::string_view(" <>-").find(char(glyph)) ==
-                                                         std::string_view::npos);
-        }
+    for (char c = '!'; c <= '~'; ++c)
+        names[c] = c == '\'' ? "apostrophe" : std::string{'\'', c, '\''};
+    std::vector<int> caption, strip;
+    for (int i = 0; i < CAPTION_CELLS; ++i) caption.push_back(caption_glyph(i));
+    std::map<int, std::string> drawn;
+    std::istringstream source(slurp(ASSETS + "source/font.txt"));
+    for (std::string line, keyword; std::getline(source, line);) {
+        std::istringstream words(line);
+        if (int code = -1; words >> keyword && keyword == "glyph" && words >> code)
+            std::getline(words >> std::ws, drawn[code]);
+        for (int first, last; keyword == "strip" && words >> first && words.ignore() >> last;)
+            for (int code = first; code <= last; ++code) strip.push_back(code);
     }
-    SCORE = 0;
-    for (int i = 0; i < int(map.size()); ++i) {
-        const int x = i % 64, y = i / 64;
-        const bool ring = x == 0 || x == 63 || y == 0 || y == 35;
-        // Walls may stand on the console's borders, rules and spaces, never on what it says.
-        const int want = ring ? 1 : written[i] ? 0 : map[i] & 1;
-        EXPECT_EQ(map[i], want) << "cell " << x << "," << y;
-        EXPECT_TRUE(map[i] != 0 || reached[i]) << x << "," << y << " is cut off";
+    EXPECT_EQ(strip, caption) << "the title caption";
+    const Picture sheet = picture("font.bmp");
+    ASSERT_EQ(sheet.argb.size(), size_t(16 * CELL * 16 * CELL));
+    for (const uint32_t pixel : sheet.argb)
+        ASSERT_TRUE(pixel == 0xFFFFFFFF || pixel >> 24 == 0) << "neither white ink nor clear";
+    const std::array<Glyph, 256> g = font_glyphs(sheet);
+    for (int code = 0; code < 256; ++code) {
+        EXPECT_EQ(drawn[code], names[code]) << "glyph " << code;
+        EXPECT_EQ(g[code] != Glyph{}, !names[code].empty() || std::ranges::count(caption, code))
+            << "glyph " << code;
     }
-    // Each wave field with the row its ships first march into, then the comet corners; field 2
-    // faces the bottom rule, so its ships turn aside at once.
-    const int FIELDS[8][4] = {{20, 9, 2, 7},  {42, 20, 2, 7}, {10, 25, 2, 4}, {52, 6, 2, 5},
-                              {62, 34, 1, 1}, {1, 34, 1, 1},  {62, 1, 1, 1},  {1, 1, 1, 1}};
-    for (const auto& [left, top, w, h] : FIELDS)
-        for (int y = top; y < top + h; ++y)
-            for (int x = left; x < left + w; ++x) EXPECT_EQ(map[y * 64 + x], 0) << x << "," << y;
+    for (const auto& row : g[GLYPH_BLOCK])
+        EXPECT_EQ(std::ranges::count(row, true), CELL) << "solid";
 }
 
-TEST(Assets, TheWaveScriptSendsEveryEnemyKindOverFiveLevels) {
-    const std::string bytes = slurp(ASSETS + "spawner.dat");
-    auto number = [&](size_t at, int size) {
-        uint64_t value = 0;
-        for (int i = size - 1; i >= 0; --i) value = value << 8 | uint8_t(bytes.at(at + i));
-        return value;
-    };
-    ASSERT_EQ(bytes.size(), 4 + 13 * number(0, 4));
-    std::array<bool, 6> kinds{};
-    std::array<int64_t, 8> issued = {-2000, -2000, -2000, -2000, -2000, -2000, -2000, -2000};
-    int64_t now = 0, long_waits = 0;
-    for (size_t at = 4; at < bytes.size(); at += 13) {
-        const uint8_t field = bytes[at];
-        const uint64_t kind = number(at + 1, 4), delay = number(at + 5, 8);
-        ASSERT_TRUE(field <= 7 && kind >= 1 && kind <= 5) << "command at " << at;
-        kinds[kind] = true;
-        long_waits += delay > 20000;
-        // Commanded again while blinking (1.2 s), a field releases once and stalls the spawner.
-        EXPECT_GE(now - issued[field], 2000) << "command at " << at;
-        issued[field] = now;
-        now += delay;
-    }
-    EXPECT_TRUE(kinds[1] && kinds[2] && kinds[4] && kinds[5]) << "an enemy kind never comes";
-    EXPECT_GE(long_waits, 5) << "levels end in a wait over 20 s";
-}
-
-TEST(Assets, TheTitleArtFitsItsFrameAndLeavesTheFixedTextsClear) {
-    std::ifstream in(ASSETS + "title.txt", std::ios::binary);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    ASSERT_LE(lines.size(), 35u);
-    for (const std::string& line : lines) EXPECT_LE(line.size(), 62u) << line;
-    lines.resize(35); // rows the file leaves out show nothing
-    // Name, PLAY, volume label and track, with a column of margin; art column 0 is screen column 1.
-    for (const auto [row, first, last] : std::array<std::array<size_t, 3>, 4>{
-             {{5, 20, 43}, {18, 29, 34}, {30, 28, 35}, {31, 21, 42}}})
-        EXPECT_GE(lines[row].find_first_not_of(' ', first - 1), last) << row;
-}
-
-TEST(Assets, TheTitleMusicIsAudibleUnclippedMonoPcmOfHalfAMinute) {
-    SDL_AudioSpec wav{};
-    Uint8* data = nullptr;
-    Uint32 size = 0;
-    ASSERT_TRUE(SDL_LoadWAV((ASSETS + "title.wav").c_str(), &wav, &data, &size)) << SDL_GetError();
-    const std::vector<int16_t> pcm(reinterpret_cast<int16_t*>(data),
-                                   reinterpret_cast<int16_t*>(data + size));
-    SDL_FreeWAV(data);
-    ASSERT_TRUE(wav.freq == 44100 && wav.channels == 1 && wav.format == AUDIO_S16LSB);
-    ASSERT_TRUE(pcm.size() >= 20 * 44100 && pcm.size() <= 40 * 44100) << pcm.size() << " samples";
-    const auto [low, high] = std::minmax_element(pcm.begin(), pcm.end());
-    EXPECT_TRUE(*high >= 8000 && *high <= 23197 && *low >= -23197) << "too quiet, or above -3 dBFS";
-}
-
-TEST(Assets, TheIconIsThePlayersShipOnItsBlockRebuiltAtEverySizeAndSharpAtWholeScales) {
-    const std::string run = "'" QUELTIVAR_TOOL_DIR "/make_icon' ", out = "assets_test_icon";
-    auto make = [&](const std::string& source, const std::string& font, int size,
-                    const std::string& output) {
-        return std::system((run + "'" + source + "' '" + font + "' " + std::to_string(size) + " " +
-                            output + " 2>/dev/null")
-                               .c_str());
-    };
-    std::vector<std::pair<std::string, int>> icons = {{"icon.bmp", 64}};
+TEST(Assets, IconIsRebuiltAtEverySize) {
+    std::map<std::string, int> icons = {{"icon.bmp", 64}}; // and the icon theme's usual sizes
+    for (const std::string size : {"16", "32", "48", "64", "128", "256"})
+        icons["icons/" + size + "x" + size + ".png"] = std::stoi(size);
     for (const auto& file : std::filesystem::directory_iterator(ASSETS + "icons"))
-        icons.emplace_back("icons/" + file.path().filename().string(),
-                           std::stoi(file.path().stem().string()));
-    std::set<int> sizes;
+        icons["icons/" + file.path().filename().string()] = std::stoi(file.path().stem());
+    const std::string source = ASSETS + "source/icon.txt", font = ASSETS + "font.bmp";
+    const std::string png = "assets_test_icon.png";
     for (const auto& [icon, size] : icons) {
-        sizes.insert(size);
-        const std::string built = out + icon.substr(icon.size() - 4);
-        ASSERT_EQ(make(ASSETS + "source/icon.txt", ASSETS + "font.bmp", size, built), 0) << icon;
-        const std::string bytes = slurp(built);
-        EXPECT_TRUE(bytes == slurp(ASSETS + icon)) << icon << " is stale";
-        if (icon.ends_with(".png")) {
-            const std::string side{0, 0, char(size >> 8), char(size & 0xff)};
-            EXPECT_EQ(bytes.substr(16, 8), side + side)
-                << icon << " is not the size its name gives";
-        }
-        std::filesystem::remove(built);
+        const std::string out = "assets_test_icon" + icon.substr(icon.size() - 4);
+        ASSERT_EQ(run_tool("icon", {source, font, std::to_string(size), out}), 0) << icon;
+        const std::string built = slurp(out), big_endian{0, 0, char(size >> 8), char(size)};
+        EXPECT_TRUE(built == slurp(ASSETS + icon)) << icon << " is stale";
+        EXPECT_TRUE(out != png || built.substr(16, 8) == big_endian + big_endian) << icon;
+        std::filesystem::remove(out);
     }
-    const std::set<int> usual = {16, 32, 48, 64, 128, 256};
-    EXPECT_TRUE(std::includes(sizes.begin(), sizes.end(), usual.begin(), usual.end()))
-        << "the icon theme's usual sizes";
-
-    // At 64 the 18-pixel glyphs fit three times over, with 5 pixels of clear margin around.
-    auto load = [](const std::string& path) {
-        SDL_Surface* loaded = SDL_LoadBMP(path.c_str());
-        SDL_Surface* argb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0);
-        SDL_FreeSurface(loaded);
-        return std::unique_ptr<SDL_Surface, decltype(&SDL_FreeSurface)>(argb, SDL_FreeSurface);
-    };
-    const auto icon = load(ASSETS + "icon.bmp"), font = load(ASSETS + "font.bmp");
-    ASSERT_TRUE(icon && font && icon->w == 64 && icon->h == 64) << SDL_GetError();
-    auto pixel = [](const SDL_Surface& s, int x, int y) {
-        return static_cast<const Uint32*>(s.pixels)[y * s.pitch / 4 + x];
-    };
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x) {
-            const bool inside = x >= 5 && x < 59 && y >= 5 && y < 59;
-            const int gx = (x - 5) / 3, gy = (y - 5) / 3; // glyph 128 is at column 0, row 8
-            const bool ship = inside && pixel(*font, gx, 8 * 18 + gy) >> 24 != 0;
-            EXPECT_EQ(pixel(*icon, x, y), !inside ? 0u
-                                          : ship  ? 0xFFFFFFFFu
-                                                  : 0xFF000000u)
-                << x << "," << y;
-        }
-
-    for (const std::string fault : {"glyph 256 ffffff\n", "glyph 128 white\n", "\n"}) {
-        std::ofstream("assets_test_icon.txt") << fault;
-        EXPECT_NE(make("assets_test_icon.txt", ASSETS + "font.bmp", 16, out + ".png"), 0) << fault;
-        EXPECT_FALSE(std::filesystem::remove(out + ".png")) << fault << " wrote output anyway";
-    }
-    EXPECT_NE(make(ASSETS + "source/icon.txt", ASSETS + "map.dat", 16, out + ".png"), 0);
-    EXPECT_FALSE(std::filesystem::remove(out + ".png")) << "drew from a map as a font";
+    std::ofstream("assets_test_icon.txt") << "glyph 128 white\n";
+    EXPECT_NE(run_tool("icon", {"assets_test_icon.txt", font, "16", png}), 0) << "a named colour";
+    EXPECT_NE(run_tool("icon", {source, ASSETS + "map.dat", "16", png}), 0) << "a map as font";
+    EXPECT_FALSE(std::filesystem::remove(png)) << "a refused icon written anyway";
     std::filesystem::remove("assets_test_icon.txt");
 }
 
-// Measured on the sheet, so that a redraw cannot quietly thin out what a player must see at once.
-TEST(Assets, BeamsRulesWarningsGunnerFacingsAndThePlayersFlashReadAtAGlance) {
-    const std::array<Glyph, 256> g = font_glyphs();
-    // A gunner's aim is drawn at 75/255: it needs ink to show; a fired beam is solid.
-    for (const Glyph& beam : {transposed(g[GLYPH_GUNNER_BEAM]), g[GLYPH_GUNNER_BEAM + 1]}) {
-        EXPECT_GE(solid_rows(beam), 3) << "a fired beam is solid, 3 pixels or more";
-        EXPECT_GE(lit(beam), 72) << "an aiming beam shows on black";
+TEST(Assets, MapIsClosedReachableAndClearOnTheFields) {
+    const std::string map = slurp(ASSETS + "map.dat");
+    const int start = ROWS / 2 * COLUMNS + COLUMNS / 2;
+    ASSERT_TRUE(map.size() == ROWS * COLUMNS && map[start] == 0) << "a wall on the start";
+    std::vector<bool> reached(map.size());
+    for (std::vector<int> next = {start}; !next.empty();) {
+        const int cell = next.back();
+        next.pop_back();
+        if (cell < 0 || cell >= int(map.size()) || map[cell] != 0 || reached[cell]) continue;
+        reached[cell] = true;
+        next.insert(next.end(), {cell - COLUMNS, cell + 1, cell + COLUMNS, cell - 1});
     }
-    EXPECT_GE(solid_rows(g['-']), 1) << "'-' runs from cell edge to cell edge";
-    EXPECT_GE(solid_rows(transposed(g['|'])), 1) << "'|' runs from cell edge to cell edge";
-    for (int y = 0; y < 18; ++y) EXPECT_EQ(g['-'][y][0], g['-'][y][17]) << "'-' meets the next";
-    EXPECT_EQ(g['|'][0], g['|'][17]) << "'|' meets the next";
-
-    int narrowest = 18;
-    for (const auto& row : g['!'])
-        if (int width = int(std::count(row.begin(), row.end(), true)))
-            narrowest = std::min(narrowest, width);
-    EXPECT_GE(narrowest, 4) << "the spawn warning's '!' is bold";
-
-    // Turned about, a gunner changes at least half of its outline.
-    for (int dir : {0, 1}) {
-        int changed = 0, either = 0;
-        for (int y = 0; y < 18; ++y)
-            for (int x = 0; x < 18; ++x) {
-                const bool a = g[GLYPH_GUNNER + dir][y][x], b = g[GLYPH_GUNNER + 2 + dir][y][x];
-                changed += a != b;
-                either += a || b;
-            }
-        EXPECT_GE(2 * changed, either) << "gunner facings " << dir << " and " << 2 + dir;
+    for (int i = 0; i < int(map.size()); ++i) {
+        const int x = i % COLUMNS, y = i / COLUMNS;
+        const bool ring = x == 0 || x == COLUMNS - 1 || y == 0 || y == ROWS - 1;
+        EXPECT_EQ(map[i], ring ? 1 : map[i] & 1) << "cell " << x << "," << y;
+        EXPECT_TRUE(map[i] != 0 || reached[i]) << x << "," << y << " is cut off";
     }
-
-    // Over the hit flash the player's overlay must change the flash's outline, not only recolour
-    // the flash's own strokes, or a hit player looks like a hit enemy.
-    for (int dir = 0; dir < 4; ++dir) {
-        int outside = 0;
-        for (int y = 0; y < 18; ++y)
-            for (int x = 0; x < 18; ++x)
-                outside += g[GLYPH_CANNON + dir][y][x] && !g[GLYPH_HIT_FLASH][y][x];
-        EXPECT_GE(outside, 24) << "overlay facing " << dir;
+    // Fields and the row ships first march into are clear; field 2's ships turn at the rule.
+    for (size_t i = 0; i < FIELD_COUNT; ++i) {
+        const SpawnField& f = SPAWN_FIELD_LAYOUT[i];
+        const bool marches = i < FIRST_COMET_FIELD && i != 2;
+        const int top = f.y - (marches && f.dir == 0), bottom = f.y + f.h + (marches && f.dir == 2);
+        for (int y = top; y < bottom; ++y)
+            for (int x = f.x; x < f.x + f.w; ++x)
+                EXPECT_EQ(map[y * COLUMNS + x], 0) << x << "," << y;
     }
+}
+
+TEST(Assets, WaveScriptSendsEveryEnemyKind) {
+    const std::string bytes = slurp(ASSETS + "spawner.dat");
+    const Spawner script = parse_spawner({bytes.begin(), bytes.end()});
+    ASSERT_EQ(bytes.size(), SCRIPT_HEADER_BYTES + COMMAND_BYTES * script.commands.size());
+    std::set<uint32_t> kinds;
+    std::map<uint8_t, int64_t> last; // ms of each field's last command
+    int64_t now = 0, levels = 0;
+    for (const auto& [field, kind, delay] : script.commands) {
+        // Commanded again while blinking (1.2 s), a field releases once and stalls the spawner.
+        EXPECT_TRUE(field < FIELD_COUNT && (!last.contains(field) || now - last[field] >= 2000))
+            << "a command at " << now << " ms";
+        kinds.insert(kind);
+        levels += delay > 20000; // a level ends in a long wait
+        last[field] = now;
+        now += delay;
+    }
+    kinds.erase(COMET);
+    EXPECT_EQ(kinds, (std::set<uint32_t>{BLUE_RAM, GREEN_GUNNER, RED_RAM, CYAN_GUNNER}));
+    EXPECT_GE(levels, 5);
+}
+
+TEST(Assets, TitleArtLeavesTheFixedTextsClear) {
+    std::istringstream art(slurp(ASSETS + "title.txt"));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(art, line);) lines.push_back(line);
+    ASSERT_LE(lines.size(), size_t(TITLE_ROWS));
+    for (const std::string& line : lines) EXPECT_LE(line.size(), 62u) << line;
+    lines.resize(TITLE_ROWS); // rows the file leaves out show nothing
+    // Texts with a cell's margin: art by PLAY would look like the button. Art column 0 is screen 1.
+    const struct {
+        size_t row, first, last; // screen columns
+    } texts[] = {
+        {.row = 5, .first = 20, .last = 43},
+        {.row = PLAY_ROW - 1, .first = PLAY_COL - 1, .last = PLAY_COL + PLAY_CELLS},
+        {.row = PLAY_ROW, .first = PLAY_COL - 1, .last = PLAY_COL + PLAY_CELLS},
+        {.row = PLAY_ROW + 1, .first = PLAY_COL - 1, .last = PLAY_COL + PLAY_CELLS},
+        {.row = 30, .first = 28, .last = 35},
+        {.row = 31, .first = 21, .last = 42},
+    };
+    for (const auto& [row, first, last] : texts)
+        EXPECT_GE(lines[row].find_first_not_of(' ', first - 1), last) << row;
+}
+
+TEST(Assets, TitleMusicIsHalfAMinuteUnclipped) {
+    const std::vector<int16_t> pcm = load_wav((ASSETS + "title.wav").c_str()).samples;
+    ASSERT_TRUE(pcm.size() >= 20 * AUDIO_RATE && pcm.size() <= 40 * AUDIO_RATE) << pcm.size();
+    const auto [low, high] = std::ranges::minmax(pcm);
+    EXPECT_TRUE(high >= 8000 && high <= 23197 && low >= -23197) << "too quiet, or above -3 dBFS";
+}
+
+TEST(Layers, NoFolderIncludesItsWayBackToItself) {
+    ASSERT_TRUE(reach({{"a", {"b"}}, {"b", {"c"}}, {"c", {"a"}}}).at("c").contains("c"));
+    // A folder's own files may name each other (title and play start one another).
+    const std::regex include_line(R"(^\s*#\s*include\s*"([^/"]+)/)");
+    Graph includes;
+    for (const auto& file :
+         std::filesystem::recursive_directory_iterator(QUELTIVAR_SOURCE_DIR "/src")) {
+        const std::string folder = file.path().parent_path().filename();
+        std::ifstream in(file.path());
+        std::smatch match;
+        for (std::string line; std::getline(in, line);)
+            if (std::regex_search(line, match, include_line) && match[1] != folder)
+                includes[folder].insert(match[1]);
+    }
+    ASSERT_TRUE(includes["shell"].contains("scenes")) << "the includes are read";
+    for (const auto& [folder, reached] : reach(includes))
+        EXPECT_FALSE(reached.contains(folder)) << folder << " includes its way back to itself";
 }

@@ -1,4 +1,4 @@
-// The sound subsystem: the mixer driven as the audio thread drives it, tones, effects, WAV files.
+// Sound: the mixer driven as the audio thread drives it, tones, effects and WAV files.
 #include "harness.h"
 #include "sound/mixer.h"
 #include "sound/sound.h"
@@ -7,7 +7,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
-#include <regex>
+
+#ifdef __SANITIZE_ADDRESS__
+// gcc's libasan has the allocator hooks without always shipping their header.
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
+                                                         void (*)(const volatile void*));
+#endif
 
 namespace {
 using Samples = std::vector<int16_t>;
@@ -37,16 +42,15 @@ struct SoundTest : testing::Test {
     }
 };
 
-TEST_F(SoundTest, MixerPlaysSaturatedSumsOverTwentyTimesTheVolumeThenSilenceAndEmptyingDropsAll) {
+TEST_F(SoundTest, MixerSaturatesAndScalesByVolume) {
     queue_sound(sound_of(Samples(5000, 1234)));
     empty_mixer();
     stop_sound(); // on an empty mixer
     queue_sound(sound_of(Samples(100, -3000)));
-    Samples expected(100, -1500);
-    expected.resize(2048, 0); // 4096 bytes
+    Samples expected(100, -3000 / 20 * 10);
+    expected.resize(2048, 0); // then silence
     EXPECT_EQ(play(2048), expected);
     EXPECT_TRUE(mixer_drained());
-
     queue_sound(sound_of({600, -1000, 19, -39, 30000, -30000}));
     queue_sound(Sound{.length = 15, .samples = {400, 0, 0, 0, 10000, -10000, 20, 999}}); // odd byte
     EXPECT_EQ(queued_samples(), (Samples{1000, -1000, 19, -39, 32767, -32768, 20}));
@@ -55,7 +59,7 @@ TEST_F(SoundTest, MixerPlaysSaturatedSumsOverTwentyTimesTheVolumeThenSilenceAndE
     EXPECT_EQ(play(3), Samples(3, 0));
 }
 
-TEST_F(SoundTest, MixerFadesOver180SamplesAndWhatIsQueuedNextAddsAtOnceEvenWhenTheRingGrows) {
+TEST_F(SoundTest, MixerFadesAndGrowsItsRing) {
     queue_sound(sound_of(Samples(MIXER_INITIAL_SAMPLES - 250, 0)));
     play(MIXER_INITIAL_SAMPLES - 250); // what is queued next wraps around the end of the ring
     queue_sound(sound_of(Samples(300, 9000)));
@@ -63,35 +67,30 @@ TEST_F(SoundTest, MixerFadesOver180SamplesAndWhatIsQueuedNextAddsAtOnceEvenWhenT
     stop_sound();
     Samples faded = {9000, 5 * 179, -5 * 178}; // divided by 180 first, truncating toward zero
     for (int i = 3; i < 300; ++i) faded.push_back(i < 180 ? 50 * (180 - i) : 0);
-    EXPECT_EQ(queued_samples(), faded); // the silent rest still queued
-
+    EXPECT_EQ(queued_samples(), faded) << "over 180 samples, the silent rest still queued";
     queue_sound(sound_of(Samples(MIXER_INITIAL_SAMPLES + 1, 400))); // longer than the ring
     for (int16_t& sample : faded) sample += 400;
     faded.resize(MIXER_INITIAL_SAMPLES + 1, 400);
     EXPECT_EQ(queued_samples(), faded);
 }
 
-TEST_F(SoundTest, EffectsQueueTheirTonesRisingByThirteenFor180SamplesHoldingAndFallingToThirteen) {
+// A tone rises by 13 a sample for 180 samples, holds, and falls back to 13.
+TEST_F(SoundTest, EffectsFollowTheirEnvelopes) {
     const Samples laser = effect(FX_LASER), hurt = effect(FX_HURT), pickup = effect(FX_PICKUP);
-    const std::tuple<const Samples&, size_t, int16_t, int16_t> shapes[] = {
-        {laser, 3087, -2340, 2340}, {hurt, 2205, -2340, 2324}, {pickup, 6615, -2339, 2339}};
-    for (const auto& [samples, size, low, high] : shapes)
-        EXPECT_EQ(std::tuple(samples.size(), std::ranges::min(samples), std::ranges::max(samples)),
-                  std::tuple(size, low, high));
-    const std::tuple<const Samples&, size_t, Samples> runs[] = {
-        {laser, 0, {0, 13, 26}},       {laser, 47, {611, 624, -637, -650, -663}},
-        {laser, 3084, {39, 26, 13}},   {hurt, 0, {0, -13, -26, -39, -52}},
-        {hurt, 293, {2324, -2340}},    {pickup, 0, {0, 3, 14, 29, 47, 64, 77, 82}},
-        {pickup, 6612, {-29, -14, -3}}};
-    for (const auto& [samples, at, run] : runs)
-        EXPECT_EQ(Samples(samples.begin() + at, samples.begin() + at + run.size()), run) << at;
-
-    EXPECT_EQ(effect(FX_LASER_LOW), sawtooth(70, 450).samples);
-    EXPECT_EQ(effect(FX_FANFARE), square(150, 1500).samples);
+    auto from = [](auto& s, int at, int n) { return Samples(s.begin() + at, s.begin() + at + n); };
+    EXPECT_EQ(std::tuple(laser.size(), hurt.size(), pickup.size()),
+              std::tuple(3087u, 2205u, 6615u));
+    EXPECT_EQ(from(laser, 0, 3), (Samples{0, 13, 26}));
+    EXPECT_EQ(from(laser, 47, 5), (Samples{611, 624, -637, -650, -663}));
+    EXPECT_EQ(from(laser, 3084, 3), (Samples{39, 26, 13}));
+    EXPECT_EQ(from(hurt, 0, 5), (Samples{0, -13, -26, -39, -52}));
+    EXPECT_EQ(from(hurt, 293, 2), (Samples{2324, -2340}));
+    EXPECT_EQ(from(pickup, 0, 8), (Samples{0, 3, 14, 29, 47, 64, 77, 82}));
+    EXPECT_EQ(from(pickup, 6612, 3), (Samples{-29, -14, -3}));
     // The explosion is fresh noise on every play, as long at any frequency.
     EXPECT_EQ(effect(FX_EXPLOSION).size(), noise(350, 5000).samples.size());
     EXPECT_NE(effect(FX_EXPLOSION), noise(350, 5000).samples);
-    // Seeded, the noise is the C library's rand(), draw for draw, under the rising envelope.
+    // Seeded, the noise is the C library's rand(), draw for draw, under the envelope.
     seed_noise(77);
     const Samples seeded = noise(350, 0).samples;
     std::srand(77);
@@ -101,46 +100,62 @@ TEST_F(SoundTest, EffectsQueueTheirTonesRisingByThirteenFor180SamplesHoldingAndF
     EXPECT_EQ(noise(350, 0).samples, seeded);
 }
 
-TEST_F(SoundTest, EveryGeneratorTakesAnyFrequencyAndAnyDurationWithinItsEnvelope) {
-    const std::pair<const char*, Generator> generators[] = {
-        {"sine", sine}, {"square", square}, {"sawtooth", sawtooth}, {"noise", noise}};
-    for (const auto& [name, generator] : generators)
-        for (uint16_t frequency : {0, 1, 22050, 22051, 44100, 44101, 65535})
-            for (uint32_t duration : {0, 1, 4, 70}) {
-                const Sound sound = generator(duration, frequency);
-                EXPECT_EQ(std::pair(sound.length, sound.samples.size()),
-                          std::pair(silence(duration).length, size_t{silence(duration).length / 2}))
-                    << name << " " << frequency << " Hz " << duration << " ms";
-                for (int16_t sample : sound.samples) ASSERT_LE(std::abs(sample), 2340) << name;
-            }
-    // Past the output rate, and past half of it for a square, a tone keeps its highest pitch.
-    EXPECT_EQ(sawtooth(70, 44101).samples, sawtooth(70, 44100).samples);
-    EXPECT_EQ(sawtooth(70, 65535).samples, sawtooth(70, 44100).samples);
-    EXPECT_EQ(square(70, 30000).samples, square(70, 22050).samples);
-    // The longest sounds are as long as a 32-bit count of bytes holds: about 13.5 hours.
-    EXPECT_EQ(sound_bytes(70), 6174u);
-    EXPECT_EQ(sound_bytes(48'000'000), 4'233'600'000u);
-    EXPECT_EQ(sound_bytes(49'000'000), UINT32_MAX);
-    EXPECT_EQ(sound_bytes(UINT32_MAX), UINT32_MAX);
-}
-
-TEST_F(SoundTest, AWavInAnotherFormatLoadsAs44100HzMono16BitAndAMissingOneAsNothingWithAWarning) {
+TEST_F(SoundTest, WavConvertsOrWarnsWhenMissing) {
     // Unsigned 8-bit stereo at half the rate: 64 above silence on the left, silence on the right.
-    std::string wav = wav_header(
-        {.channels = 2, .rate = 22050, .byte_rate = 2 * 22050, .block_align = 2, .bits = 8}, 2000);
+    std::string wav =
+        wav_header({.channels = 2, .rate = 22050, .byte_rate = 44100, .bits = 8}, 2000);
     for (int frame = 0; frame < 1000; ++frame) wav += "\xc0\x80";
     WorkDir work;
     write_file("stereo.wav", wav);
-    Sound sound = load_wav("stereo.wav");
-    ASSERT_EQ(sound.samples.size(), 2000u);
+    const Sound sound = load_wav("stereo.wav");
+    ASSERT_EQ(sound.samples.size(), 2000u) << "44100 Hz mono";
     for (size_t i = 200; i < 1800; ++i) ASSERT_NEAR(sound.samples[i], 64 * 256 / 2, 100) << i;
-
     testing::internal::CaptureStderr();
-    sound = load_wav("missing.wav");
-    EXPECT_TRUE(sound.length == 0 && sound.samples.empty());
-    const std::string warning = testing::internal::GetCapturedStderr();
-    const std::regex one_line("queltivar: warning: cannot load " + work.dir +
-                              "/missing\\.wav: No such file or directory\n");
-    EXPECT_TRUE(std::regex_match(warning, one_line)) << warning;
+    EXPECT_EQ(load_wav("missing.wav").length, 0u);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "queltivar: warning: cannot load " + work.dir +
+                  "/missing.wav: No such file or directory\n");
 }
+
+#ifdef __SANITIZE_ADDRESS__
+thread_local bool counting = false;
+size_t heap_calls_made = 0;
+
+// Allocations and frees made on this thread while `action` runs.
+size_t heap_calls(auto action) {
+    heap_calls_made = 0;
+    counting = true;
+    action();
+    counting = false;
+    return heap_calls_made;
+}
+
+// On SDL's audio thread an allocation or a free can wait on a lock that the game thread holds.
+TEST(AudioPath, CallbackNeverAllocatesOrFrees) {
+    static const bool installed = __sanitizer_install_malloc_and_free_hooks(
+        [](const volatile void*, size_t) { heap_calls_made += counting; },
+        [](const volatile void*) { heap_calls_made += counting; });
+    if (!installed) GTEST_SKIP() << "the sanitizer refused another pair of allocator hooks";
+    const Sound music = load_wav(QUELTIVAR_SOURCE_DIR "/assets/title.wav");
+    ASSERT_GT(music.samples.size(), size_t{MIXER_INITIAL_SAMPLES});
+    std::vector<uint8_t> stream(1 << 17);
+    const auto drain = [&](int len) {
+        EXPECT_EQ(heap_calls([&] { send_audio(nullptr, stream.data(), len); }), 0u) << len;
+    };
+    reset_mixer(); // as at start-up: the first queue makes the ring
+    drain(4096);   // nothing queued at all
+    EXPECT_GE(heap_calls([] { play_effect(FX_LASER); }), 1u) << "the counter counts";
+    for (int len : {1, 1470, 4095, 2 * 40000}) drain(len); // the last runs the queue dry
+    play_effect(FX_EXPLOSION);
+    drain(735);
+    EXPECT_GE(heap_calls([&] { queue_sound(music); }), 2u) << "a bigger ring, the old one freed";
+    const int lengths[] = {1470, 4096, 8191, 3, 1 << 17};
+    for (size_t i = 0; !mixer_drained(); ++i) {
+        play_effect(uint8_t(i % SOUND_EFFECTS.size()));
+        drain(lengths[i % std::size(lengths)]);
+    }
+    drain(2048); // and dry again
+    reset_mixer();
+}
+#endif
 } // namespace
