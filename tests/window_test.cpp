@@ -1,23 +1,38 @@
-// The built game in a real X window on Xvfb, played through XTest and read back from screenshots.
+// What reaches the screen. The built game in a real X window on Xvfb, played through XTest and
+// read back from screenshots. The game's fast way of drawing against the plain way (every glyph
+// modulated on the one sheet and copied as it comes, every frame cleared whole): the same pixels
+// on every screen, on the software renderer and on OpenGL. The pause and the end screens are drawn
+// once, and come back when a window system that lost them asks.
 #include "display/glyphs.h"
 #include "harness.h"
 #include "process.h"
+#include "scenario.h"
+
+#include "input/input.h"
+#include "scenes/play.h"
 #include "scenes/title.h"
 #include "shell/shell.h"
+#include "sound/mixer.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <set>
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
 // Last, for the macros Xlib defines; its font handle must not meet the game's Font.
 #define Font XFont
+#include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #undef Font
 
+using Pixels = std::vector<uint32_t>; // 0xRRGGBB row by row, the picture's own size or empty
+
 namespace {
 using namespace std::chrono_literals;
-using Shot = std::vector<uint32_t>; // the picture's 0xRRGGBB pixels row by row, or empty
-using Wanted = std::function<bool(const Shot&)>;
+using Wanted = std::function<bool(const Pixels&)>;
 // Ample on two cores busy with other work, and spent in full only when a check fails.
 constexpr auto PATIENCE = 30s;
 
@@ -34,7 +49,8 @@ bool ink(int glyph, int x, int y) {
 }
 
 // All the glyph's ink in the colour and no other pixel so; pixels under `over`'s ink are skipped.
-bool shows(const Shot& shot, int row, int col, int glyph, const Colour& c, int over = GLYPH_NONE) {
+bool shows(const Pixels& shot, int row, int col, int glyph, const Colour& c,
+           int over = GLYPH_NONE) {
     for (int y = 0; y < CELL; y++)
         for (int x = 0; x < CELL && !shot.empty(); x++) {
             uint32_t pixel = shot[(row * CELL + y) * WINDOW_WIDTH + col * CELL + x];
@@ -45,7 +61,7 @@ bool shows(const Shot& shot, int row, int col, int glyph, const Colour& c, int o
 }
 
 Wanted text_at(int row, int col, std::string_view text, const Colour& c) {
-    return [=](const Shot& shot) {
+    return [=](const Pixels& shot) {
         for (size_t i = 0; i < text.size(); i++)
             if (!shows(shot, row, col + int(i), uint8_t(text[i]), c)) return false;
         return true;
@@ -121,13 +137,13 @@ class RealWindow : public testing::Test {
     }
     // The picture's own 1152 x 648 pixels, each read from the middle of where the window shows it:
     // exact at the picture's size and at twice it.
-    Shot picture() {
+    Pixels picture() {
         XWindowAttributes a;
         XImage* image = nullptr;
         for (int tries = 0; tries < 2 && !image; tries++)
             if ((tries == 0 || find_window()) && XGetWindowAttributes(x, window, &a))
                 image = XGetImage(x, window, 0, 0, a.width, a.height, AllPlanes, ZPixmap);
-        Shot shot;
+        Pixels shot;
         for (int y = 0; image && y < WINDOW_HEIGHT; y++)
             for (int x = 0; x < WINDOW_WIDTH; x++)
                 shot.push_back(XGetPixel(image, (2 * x + 1) * a.width / (2 * WINDOW_WIDTH),
@@ -184,7 +200,7 @@ TEST_F(RealWindow, PlayedAtTwiceTheSizeOnEachRenderer) {
     for (const std::string renderer : {"", "software"}) {
         SCOPED_TRACE("renderer '" + renderer + "'");
         ASSERT_TRUE(launch(renderer)) << slurp(errors);
-        ASSERT_TRUE(await([](const Shot& shot) {
+        ASSERT_TRUE(await([](const Pixels& shot) {
             return TITLE(shot) && text_at(5, 21, "QUELTIVAR NOSPERIDA KU", WHITE)(shot);
         })) << "the title screen";
         // As a window manager or a desktop's scaling would show it; at the screen's corner, as a
@@ -198,12 +214,12 @@ TEST_F(RealWindow, PlayedAtTwiceTheSizeOnEachRenderer) {
         ASSERT_TRUE(click("", text_at(34, 1, ">Click anywhere to begin", DARK_GRAY)))
             << "a click starts the waves";
 
-        Shot paused;
-        ASSERT_TRUE(click("Escape", [&](const Shot& shot) {
+        Pixels paused;
+        ASSERT_TRUE(click("Escape", [&](const Pixels& shot) {
             paused = shot;
             return PAUSED(shot);
         })) << "Escape pauses";
-        const Wanted as_paused = [&](const Shot& shot) { return shot == paused; };
+        const Wanted as_paused = [&](const Pixels& shot) { return shot == paused; };
         XWindowAttributes at;
         XGetWindowAttributes(x, window, &at);
         const Window cover = XCreateSimpleWindow(x, DefaultRootWindow(x), at.x, at.y, at.width,
@@ -220,9 +236,160 @@ TEST_F(RealWindow, PlayedAtTwiceTheSizeOnEachRenderer) {
         XMapWindow(x, shown);
         XSync(x, False);
         EXPECT_TRUE(await(as_paused)) << "the pause comes back mapped again";
-        EXPECT_TRUE(click("Escape", [&](const Shot& shot) {
+        EXPECT_TRUE(click("Escape", [&](const Pixels& shot) {
             return !PAUSED(shot) && text_at(1, 1, ">LASER: ", DARK_GRAY)(shot);
         })) << "Escape again unpauses";
         EXPECT_EQ(close_window(), 0) << slurp(errors);
     }
+}
+
+namespace {
+
+// What the renderer holds after the present: the software renderer keeps its picture.
+Pixels renderer_pixels() {
+    Pixels out(WINDOW_WIDTH * WINDOW_HEIGHT);
+    SDL_RenderReadPixels(RENDERER, nullptr, SDL_PIXELFORMAT_ARGB8888, out.data(), WINDOW_WIDTH * 4);
+    return out;
+}
+
+// What the X window shows, as a player sees it: OpenGL's back buffer is undefined once presented.
+// Asked on SDL's own connection, so the request comes after the present's picture.
+Pixels window_pixels() {
+    SDL_SysWMinfo wm;
+    SDL_VERSION(&wm.version);
+    Pixels out;
+    XImage* image = SDL_GetWindowWMInfo(WINDOW, &wm) && wm.subsystem == SDL_SYSWM_X11
+                        ? XGetImage(wm.info.x11.display, wm.info.x11.window, 0, 0, WINDOW_WIDTH,
+                                    WINDOW_HEIGHT, AllPlanes, ZPixmap)
+                        : nullptr;
+    for (int32_t y = 0; image && y < WINDOW_HEIGHT; y++)
+        for (int32_t x = 0; x < WINDOW_WIDTH; x++) out.push_back(XGetPixel(image, x, y) & 0xffffff);
+    if (image) XDestroyImage(image);
+    return out;
+}
+
+// The events with which a window system asks for a picture it lost.
+const std::set<uint8_t> ASKING = {SDL_WINDOWEVENT_EXPOSED, SDL_WINDOWEVENT_SHOWN,
+                                  SDL_WINDOWEVENT_RESTORED, SDL_WINDOWEVENT_SIZE_CHANGED,
+                                  SDL_WINDOWEVENT_RESIZED};
+
+// Shows what a window system leaves of a lost picture, a dark blue here, and sends the event.
+void lose_picture_then(uint8_t window_event) {
+    SDL_Colour was;
+    SDL_GetRenderDrawColor(RENDERER, &was.r, &was.g, &was.b, &was.a);
+    SDL_SetRenderDrawColor(RENDERER, 0, 0, 90, 255);
+    SDL_RenderClear(RENDERER);
+    SDL_RenderPresent(RENDERER);
+    SDL_SetRenderDrawColor(RENDERER, was.r, was.g, was.b, was.a);
+    SDL_Event event = {};
+    event.window.type = SDL_WINDOWEVENT;
+    event.window.windowID = SDL_GetWindowID(WINDOW);
+    event.window.event = window_event;
+    SDL_PushEvent(&event);
+}
+
+// On the reads of a waiting screen: keeps what it shows, then for each event loses the picture
+// and sends the event; the next read finds the screen back if the event asked for it, else lost.
+void hide_and_show(Pixels (*pixels)(), const std::vector<uint8_t>& events) {
+    auto kept = std::make_shared<Pixels>();
+    on_read([=] { *kept = pixels(); });
+    for (size_t i = 0; i <= events.size(); i++)
+        on_read([=] {
+            if (i > 0) {
+                EXPECT_EQ(pixels() == *kept, ASKING.contains(events[i - 1]))
+                    << "after window event " << int(events[i - 1]);
+            }
+            if (i < events.size()) lose_picture_then(events[i]);
+        });
+}
+
+// Everything the screens show, in `font`: title frames with the slider moving, a crowded battle
+// whose ships move, fire, flash and die, the pause, defeat and victory, and play after each.
+std::vector<Pixels> screens(std::unique_ptr<Font>& font, const Snapshot& battle,
+                            Pixels (*pixels)()) {
+    FONT.swap(font);
+    std::vector<Pixels> shown;
+    start_title();
+    for (uint8_t volume : {10, 3, 19}) {
+        VOLUME = volume;
+        title_frame();
+        shown.push_back(pixels());
+    }
+    empty_mixer();
+    restore(battle);
+    const auto play_frames = [&](int count) {
+        for (int frame = 0; frame < count; frame++) {
+            STAGE_TICKS += 40;
+            play_frame();
+            shown.push_back(pixels());
+        }
+    };
+    play_frames(40);
+    // The pause shows on the press that begins it; the queued press and release end it.
+    hide_and_show(pixels, {SDL_WINDOWEVENT_EXPOSED, SDL_WINDOWEVENT_FOCUS_GAINED,
+                           SDL_WINDOWEVENT_SHOWN, SDL_WINDOWEVENT_MOVED, SDL_WINDOWEVENT_RESTORED,
+                           SDL_WINDOWEVENT_HIDDEN, SDL_WINDOWEVENT_SIZE_CHANGED,
+                           SDL_WINDOWEVENT_MINIMIZED, SDL_WINDOWEVENT_RESIZED});
+    for (bool down : {true, false}) on_read([down] { push_key(SDLK_ESCAPE, down); });
+    pause_game();
+    shown.push_back(pixels());
+    play_frames(1);
+    // An end screen is lost while the button is up, and again while it is held.
+    for (auto end_screen : {+[] { game_over(4); }, +[] { victory(); }}) {
+        hide_and_show(pixels, {SDL_WINDOWEVENT_EXPOSED});
+        on_read([] { push_button(MOUSE_LEFT, true); });
+        hide_and_show(pixels, {SDL_WINDOWEVENT_RESTORED});
+        on_read([] { push_button(MOUSE_LEFT, false); });
+        end_screen();
+        shown.push_back(pixels());
+        play_frames(1);
+    }
+    FONT.swap(font);
+    return shown;
+}
+
+// Both ways through every screen on the renderer up now, read back by `pixels`.
+void compare_ways(Way fast_way, Pixels (*pixels)()) {
+    const auto saved = std::filesystem::current_path();
+    std::filesystem::current_path(QUELTIVAR_SOURCE_DIR);
+    auto fast = load_bmp_font("assets/font.bmp");
+    auto plain = load_bmp_font("assets/font.bmp", Tint::PER_DRAW);
+    ASSERT_EQ(drawing_way(*fast), fast_way) << "the two ways must differ to be compared";
+    ASSERT_EQ(drawing_way(*plain), Way::PLAIN);
+    const Snapshot battle = crowd(150);
+    const std::vector<Pixels> want = screens(plain, battle, pixels);
+    const std::vector<Pixels> got = screens(fast, battle, pixels);
+    std::filesystem::current_path(saved);
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < want.size(); i++) {
+        ASSERT_EQ(want[i].size(), size_t(WINDOW_WIDTH * WINDOW_HEIGHT)) << i;
+        EXPECT_TRUE(got[i] == want[i]) << "screen " << i;
+    }
+    EXPECT_EQ(pending_reads(), 0u) << "every screen took its input";
+    EXPECT_NE(want[3], want[42]) << "the battle changes, or the fast way's reuse goes untested";
+    end_play();
+}
+} // namespace
+
+TEST(Drawing, TintedSheetsOnSoftwareMatchAndComeBack) {
+    Headless game;
+    compare_ways(Way::TINTED_SHEETS, renderer_pixels);
+}
+
+TEST(Drawing, BatchOnOpenGLMatchesAndComesBack) {
+    VirtualDisplay xvfb;
+    ASSERT_FALSE(xvfb.name.empty()) << "Xvfb did not start; make test installs it (package xvfb)";
+    // SDL's first choice on an X display, named so that the harness keeps it.
+    const Setting display("DISPLAY", xvfb.name), video("SDL_VIDEODRIVER", "x11"),
+        renderer("SDL_RENDER_DRIVER", "opengl");
+#if defined(__SANITIZE_ADDRESS__)
+    // SDL on X keeps blocks of the system's D-Bus library, and Mesa's threads some of their own,
+    // to the end of the process; the headless tests hold the game's own code to no leaks.
+    __lsan::ScopedDisabler system_leaks;
+#endif
+    Headless game;
+    SDL_RendererInfo info;
+    ASSERT_EQ(SDL_GetRendererInfo(RENDERER, &info), 0);
+    ASSERT_STREQ(info.name, "opengl");
+    compare_ways(Way::BATCH, window_pixels);
 }
