@@ -61,16 +61,3 @@ struct Child {
         return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
     }
 };
-
-// An environment variable set for the life of the record, then put back as it was.
-struct Setting {
-    std::string name;
-    std::optional<std::string> saved;
-    Setting(std::string variable, const std::string& value) : name(std::move(variable)) {
-        if (const char* was = std::getenv(name.c_str())) saved = was;
-        setenv(name.c_str(), value.c_str(), 1);
-    }
-    ~Setting() {
-        saved ? setenv(name.c_str(), saved->c_str(), 1) : unsetenv(name.c_str());
-    }
-};

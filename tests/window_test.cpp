@@ -70,6 +70,131 @@ Wanted text_at(int row, int col, std::string_view text, const Colour& c) {
 
 const Wanted TITLE = text_at(PLAY_ROW, PLAY_COL, PLAY_LABEL, WHITE);
 const Wanted PAUSED = text_at(17, 18, "Press ESC again to unpause", WHITE);
+
+// What the renderer holds after the present: the software renderer keeps its picture.
+Pixels renderer_pixels() {
+    Pixels out(WINDOW_WIDTH * WINDOW_HEIGHT);
+    SDL_RenderReadPixels(RENDERER, nullptr, SDL_PIXELFORMAT_ARGB8888, out.data(), WINDOW_WIDTH * 4);
+    return out;
+}
+
+// What the X window shows, as a player sees it: OpenGL's back buffer is undefined once presented.
+// Asked on SDL's own connection, so the request comes after the present's picture.
+Pixels window_pixels() {
+    SDL_SysWMinfo wm;
+    SDL_VERSION(&wm.version);
+    Pixels out;
+    XImage* image = SDL_GetWindowWMInfo(WINDOW, &wm) && wm.subsystem == SDL_SYSWM_X11
+                        ? XGetImage(wm.info.x11.display, wm.info.x11.window, 0, 0, WINDOW_WIDTH,
+                                    WINDOW_HEIGHT, AllPlanes, ZPixmap)
+                        : nullptr;
+    for (int32_t y = 0; image && y < WINDOW_HEIGHT; y++)
+        for (int32_t x = 0; x < WINDOW_WIDTH; x++) out.push_back(XGetPixel(image, x, y) & 0xffffff);
+    if (image) XDestroyImage(image);
+    return out;
+}
+
+// The events with which a window system asks for a picture it lost.
+const std::set<uint8_t> ASKING = {SDL_WINDOWEVENT_EXPOSED, SDL_WINDOWEVENT_SHOWN,
+                                  SDL_WINDOWEVENT_RESTORED, SDL_WINDOWEVENT_SIZE_CHANGED,
+                                  SDL_WINDOWEVENT_RESIZED};
+
+// Shows what a window system leaves of a lost picture, a dark blue here, and sends the event.
+void lose_picture_then(uint8_t window_event) {
+    SDL_Colour was;
+    SDL_GetRenderDrawColor(RENDERER, &was.r, &was.g, &was.b, &was.a);
+    SDL_SetRenderDrawColor(RENDERER, 0, 0, 90, 255);
+    SDL_RenderClear(RENDERER);
+    SDL_RenderPresent(RENDERER);
+    SDL_SetRenderDrawColor(RENDERER, was.r, was.g, was.b, was.a);
+    SDL_Event event = {};
+    event.window.type = SDL_WINDOWEVENT;
+    event.window.windowID = SDL_GetWindowID(WINDOW);
+    event.window.event = window_event;
+    SDL_PushEvent(&event);
+}
+
+// On the reads of a waiting screen: keeps what it shows, then for each event loses the picture
+// and sends the event; the next read finds the screen back if the event asked for it, else lost.
+void hide_and_show(Pixels (*pixels)(), const std::vector<uint8_t>& events) {
+    auto kept = std::make_shared<Pixels>();
+    on_read([=] { *kept = pixels(); });
+    for (size_t i = 0; i <= events.size(); i++)
+        on_read([=] {
+            if (i > 0) {
+                EXPECT_EQ(pixels() == *kept, ASKING.contains(events[i - 1]))
+                    << "after window event " << int(events[i - 1]);
+            }
+            if (i < events.size()) lose_picture_then(events[i]);
+        });
+}
+
+// Everything the screens show, in `font`: title frames with the slider moving, a crowded battle
+// whose ships move, fire, flash and die, the pause, defeat and victory, and play after each.
+std::vector<Pixels> screens(std::unique_ptr<Font>& font, const Snapshot& battle,
+                            Pixels (*pixels)()) {
+    FONT.swap(font);
+    std::vector<Pixels> shown;
+    start_title();
+    for (uint8_t volume : {10, 3, 19}) {
+        VOLUME = volume;
+        title_frame();
+        shown.push_back(pixels());
+    }
+    empty_mixer();
+    restore(battle);
+    const auto play_frames = [&](int count) {
+        for (int frame = 0; frame < count; frame++) {
+            STAGE_TICKS += 40;
+            play_frame();
+            shown.push_back(pixels());
+        }
+    };
+    play_frames(40);
+    // The pause shows on the press that begins it; the queued press and release end it.
+    hide_and_show(pixels, {SDL_WINDOWEVENT_EXPOSED, SDL_WINDOWEVENT_FOCUS_GAINED,
+                           SDL_WINDOWEVENT_SHOWN, SDL_WINDOWEVENT_MOVED, SDL_WINDOWEVENT_RESTORED,
+                           SDL_WINDOWEVENT_HIDDEN, SDL_WINDOWEVENT_SIZE_CHANGED,
+                           SDL_WINDOWEVENT_MINIMIZED, SDL_WINDOWEVENT_RESIZED});
+    for (bool down : {true, false}) on_read([down] { push_key(SDLK_ESCAPE, down); });
+    pause_game();
+    shown.push_back(pixels());
+    play_frames(1);
+    // An end screen is lost while the button is up, and again while it is held.
+    for (auto end_screen : {+[] { game_over(4); }, +[] { victory(); }}) {
+        hide_and_show(pixels, {SDL_WINDOWEVENT_EXPOSED});
+        on_read([] { push_button(MOUSE_LEFT, true); });
+        hide_and_show(pixels, {SDL_WINDOWEVENT_RESTORED});
+        on_read([] { push_button(MOUSE_LEFT, false); });
+        end_screen();
+        shown.push_back(pixels());
+        play_frames(1);
+    }
+    FONT.swap(font);
+    return shown;
+}
+
+// Both ways through every screen on the renderer up now, read back by `pixels`.
+void compare_ways(Way fast_way, Pixels (*pixels)()) {
+    const auto saved = std::filesystem::current_path();
+    std::filesystem::current_path(QUELTIVAR_SOURCE_DIR);
+    auto fast = load_bmp_font("assets/font.bmp");
+    auto plain = load_bmp_font("assets/font.bmp", Tint::PER_DRAW);
+    ASSERT_EQ(drawing_way(*fast), fast_way) << "the two ways must differ to be compared";
+    ASSERT_EQ(drawing_way(*plain), Way::PLAIN);
+    const Snapshot battle = crowd(150);
+    const std::vector<Pixels> want = screens(plain, battle, pixels);
+    const std::vector<Pixels> got = screens(fast, battle, pixels);
+    std::filesystem::current_path(saved);
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < want.size(); i++) {
+        ASSERT_EQ(want[i].size(), size_t(WINDOW_WIDTH * WINDOW_HEIGHT)) << i;
+        EXPECT_TRUE(got[i] == want[i]) << "screen " << i;
+    }
+    EXPECT_EQ(pending_reads(), 0u) << "every screen took its input";
+    EXPECT_NE(want[3], want[42]) << "the battle changes, or the fast way's reuse goes untested";
+    end_play();
+}
 } // namespace
 
 // Xvfb on a display of its choosing, with room for the window at twice its size, and the game on
@@ -200,14 +325,14 @@ TEST_F(RealWindow, PlayedAtTwiceTheSizeOnEachRenderer) {
     for (const std::string renderer : {"", "software"}) {
         SCOPED_TRACE("renderer '" + renderer + "'");
         ASSERT_TRUE(launch(renderer)) << slurp(errors);
-        ASSERT_TRUE(await([](const Pixels& shot) {
-            return TITLE(shot) && text_at(5, 21, "QUELTIVAR NOSPERIDA KU", WHITE)(shot);
-        })) << "the title screen";
+        ASSERT_TRUE(await(TITLE)) << "the title screen";
         // As a window manager or a desktop's scaling would show it; at the screen's corner, as a
         // window partly off the screen cannot be read back.
         XMoveResizeWindow(x, window, 0, 0, 2 * WINDOW_WIDTH, 2 * WINDOW_HEIGHT);
         XSync(x, False);
-        ASSERT_TRUE(await(TITLE)) << "the title drawn at twice the size";
+        ASSERT_TRUE(await([](const Pixels& shot) {
+            return TITLE(shot) && text_at(5, 21, "QUELTIVAR NOSPERIDA KU", WHITE)(shot);
+        })) << "the title drawn at twice the size";
         point_at(PLAY_ROW, PLAY_COL + 1);
         ASSERT_TRUE(click("", text_at(1, 1, ">LASER: ", WHITE))) << "PLAY leads to the play screen";
         // The console greys while waves are busy; its last line shows until level 1 is over.
@@ -220,10 +345,8 @@ TEST_F(RealWindow, PlayedAtTwiceTheSizeOnEachRenderer) {
             return PAUSED(shot);
         })) << "Escape pauses";
         const Wanted as_paused = [&](const Pixels& shot) { return shot == paused; };
-        XWindowAttributes at;
-        XGetWindowAttributes(x, window, &at);
-        const Window cover = XCreateSimpleWindow(x, DefaultRootWindow(x), at.x, at.y, at.width,
-                                                 at.height, 0, 0, 0x808080);
+        const Window cover = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, 2 * WINDOW_WIDTH,
+                                                 2 * WINDOW_HEIGHT, 0, 0, 0x808080);
         XMapRaised(x, cover);
         XSync(x, False);
         XDestroyWindow(x, cover);
@@ -243,134 +366,6 @@ TEST_F(RealWindow, PlayedAtTwiceTheSizeOnEachRenderer) {
     }
 }
 
-namespace {
-
-// What the renderer holds after the present: the software renderer keeps its picture.
-Pixels renderer_pixels() {
-    Pixels out(WINDOW_WIDTH * WINDOW_HEIGHT);
-    SDL_RenderReadPixels(RENDERER, nullptr, SDL_PIXELFORMAT_ARGB8888, out.data(), WINDOW_WIDTH * 4);
-    return out;
-}
-
-// What the X window shows, as a player sees it: OpenGL's back buffer is undefined once presented.
-// Asked on SDL's own connection, so the request comes after the present's picture.
-Pixels window_pixels() {
-    SDL_SysWMinfo wm;
-    SDL_VERSION(&wm.version);
-    Pixels out;
-    XImage* image = SDL_GetWindowWMInfo(WINDOW, &wm) && wm.subsystem == SDL_SYSWM_X11
-                        ? XGetImage(wm.info.x11.display, wm.info.x11.window, 0, 0, WINDOW_WIDTH,
-                                    WINDOW_HEIGHT, AllPlanes, ZPixmap)
-                        : nullptr;
-    for (int32_t y = 0; image && y < WINDOW_HEIGHT; y++)
-        for (int32_t x = 0; x < WINDOW_WIDTH; x++) out.push_back(XGetPixel(image, x, y) & 0xffffff);
-    if (image) XDestroyImage(image);
-    return out;
-}
-
-// The events with which a window system asks for a picture it lost.
-const std::set<uint8_t> ASKING = {SDL_WINDOWEVENT_EXPOSED, SDL_WINDOWEVENT_SHOWN,
-                                  SDL_WINDOWEVENT_RESTORED, SDL_WINDOWEVENT_SIZE_CHANGED,
-                                  SDL_WINDOWEVENT_RESIZED};
-
-// Shows what a window system leaves of a lost picture, a dark blue here, and sends the event.
-void lose_picture_then(uint8_t window_event) {
-    SDL_Colour was;
-    SDL_GetRenderDrawColor(RENDERER, &was.r, &was.g, &was.b, &was.a);
-    SDL_SetRenderDrawColor(RENDERER, 0, 0, 90, 255);
-    SDL_RenderClear(RENDERER);
-    SDL_RenderPresent(RENDERER);
-    SDL_SetRenderDrawColor(RENDERER, was.r, was.g, was.b, was.a);
-    SDL_Event event = {};
-    event.window.type = SDL_WINDOWEVENT;
-    event.window.windowID = SDL_GetWindowID(WINDOW);
-    event.window.event = window_event;
-    SDL_PushEvent(&event);
-}
-
-// On the reads of a waiting screen: keeps what it shows, then for each event loses the picture
-// and sends the event; the next read finds the screen back if the event asked for it, else lost.
-void hide_and_show(Pixels (*pixels)(), const std::vector<uint8_t>& events) {
-    auto kept = std::make_shared<Pixels>();
-    on_read([=] { *kept = pixels(); });
-    for (size_t i = 0; i <= events.size(); i++)
-        on_read([=] {
-            if (i > 0) {
-                EXPECT_EQ(pixels() == *kept, ASKING.contains(events[i - 1]))
-                    << "after window event " << int(events[i - 1]);
-            }
-            if (i < events.size()) lose_picture_then(events[i]);
-        });
-}
-
-// Everything the screens show, in `font`: title frames with the slider moving, a crowded battle
-// whose ships move, fire, flash and die, the pause, defeat and victory, and play after each.
-std::vector<Pixels> screens(std::unique_ptr<Font>& font, const Snapshot& battle,
-                            Pixels (*pixels)()) {
-    FONT.swap(font);
-    std::vector<Pixels> shown;
-    start_title();
-    for (uint8_t volume : {10, 3, 19}) {
-        VOLUME = volume;
-        title_frame();
-        shown.push_back(pixels());
-    }
-    empty_mixer();
-    restore(battle);
-    const auto play_frames = [&](int count) {
-        for (int frame = 0; frame < count; frame++) {
-            STAGE_TICKS += 40;
-            play_frame();
-            shown.push_back(pixels());
-        }
-    };
-    play_frames(40);
-    // The pause shows on the press that begins it; the queued press and release end it.
-    hide_and_show(pixels, {SDL_WINDOWEVENT_EXPOSED, SDL_WINDOWEVENT_FOCUS_GAINED,
-                           SDL_WINDOWEVENT_SHOWN, SDL_WINDOWEVENT_MOVED, SDL_WINDOWEVENT_RESTORED,
-                           SDL_WINDOWEVENT_HIDDEN, SDL_WINDOWEVENT_SIZE_CHANGED,
-                           SDL_WINDOWEVENT_MINIMIZED, SDL_WINDOWEVENT_RESIZED});
-    for (bool down : {true, false}) on_read([down] { push_key(SDLK_ESCAPE, down); });
-    pause_game();
-    shown.push_back(pixels());
-    play_frames(1);
-    // An end screen is lost while the button is up, and again while it is held.
-    for (auto end_screen : {+[] { game_over(4); }, +[] { victory(); }}) {
-        hide_and_show(pixels, {SDL_WINDOWEVENT_EXPOSED});
-        on_read([] { push_button(MOUSE_LEFT, true); });
-        hide_and_show(pixels, {SDL_WINDOWEVENT_RESTORED});
-        on_read([] { push_button(MOUSE_LEFT, false); });
-        end_screen();
-        shown.push_back(pixels());
-        play_frames(1);
-    }
-    FONT.swap(font);
-    return shown;
-}
-
-// Both ways through every screen on the renderer up now, read back by `pixels`.
-void compare_ways(Way fast_way, Pixels (*pixels)()) {
-    const auto saved = std::filesystem::current_path();
-    std::filesystem::current_path(QUELTIVAR_SOURCE_DIR);
-    auto fast = load_bmp_font("assets/font.bmp");
-    auto plain = load_bmp_font("assets/font.bmp", Tint::PER_DRAW);
-    ASSERT_EQ(drawing_way(*fast), fast_way) << "the two ways must differ to be compared";
-    ASSERT_EQ(drawing_way(*plain), Way::PLAIN);
-    const Snapshot battle = crowd(150);
-    const std::vector<Pixels> want = screens(plain, battle, pixels);
-    const std::vector<Pixels> got = screens(fast, battle, pixels);
-    std::filesystem::current_path(saved);
-    ASSERT_EQ(got.size(), want.size());
-    for (size_t i = 0; i < want.size(); i++) {
-        ASSERT_EQ(want[i].size(), size_t(WINDOW_WIDTH * WINDOW_HEIGHT)) << i;
-        EXPECT_TRUE(got[i] == want[i]) << "screen " << i;
-    }
-    EXPECT_EQ(pending_reads(), 0u) << "every screen took its input";
-    EXPECT_NE(want[3], want[42]) << "the battle changes, or the fast way's reuse goes untested";
-    end_play();
-}
-} // namespace
-
 TEST(Drawing, TintedSheetsOnSoftwareMatchAndComeBack) {
     Headless game;
     compare_ways(Way::TINTED_SHEETS, renderer_pixels);
@@ -379,9 +374,11 @@ TEST(Drawing, TintedSheetsOnSoftwareMatchAndComeBack) {
 TEST(Drawing, BatchOnOpenGLMatchesAndComesBack) {
     VirtualDisplay xvfb;
     ASSERT_FALSE(xvfb.name.empty()) << "Xvfb did not start; make test installs it (package xvfb)";
-    // SDL's first choice on an X display, named so that the harness keeps it.
-    const Setting display("DISPLAY", xvfb.name), video("SDL_VIDEODRIVER", "x11"),
-        renderer("SDL_RENDER_DRIVER", "opengl");
+    // SDL's first choice on an X display, over the dummy drivers the environment names, until
+    // SDL_Quit. No other test looks for a display in the environment.
+    setenv("DISPLAY", xvfb.name.c_str(), 1);
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
+    SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "opengl", SDL_HINT_OVERRIDE);
 #if defined(__SANITIZE_ADDRESS__)
     // SDL on X keeps blocks of the system's D-Bus library, and Mesa's threads some of their own,
     // to the end of the process; the headless tests hold the game's own code to no leaks.
