@@ -122,27 +122,25 @@ TEST(Shell, TheBuiltGameSaysWhyItCannotStart) {
     std::string huge = "BM" + std::string(12, '\0') + "\x28" + std::string(3, '\0') +
                        std::string("\0\x40\0\0\0\x40\0\0\x01\0\x20\0", 12);
     huge.resize(1024, '\0');
-    struct Start {
-        std::string driver, sheet, says; // SDL's video driver, the font sheet, the line said
-    };
-    const Start starts[] = {
+    // SDL's video driver, the font sheet, and the line said.
+    const std::tuple<std::string, std::string, std::string> starts[] = {
         {"", "", "no display could be opened (is DISPLAY or WAYLAND_DISPLAY set?)"},
         {"offscreen", "", cannot_load + "No such file or directory"},
         {"x11,offscreen", "", cannot_load + "No such file or directory"},
         {"dummy", huge, cannot_load + "font sheet too large (16384 x 16384 pixels)"},
     };
-    for (const Start& start : starts) {
-        if (!start.sheet.empty()) write_file("assets/font.bmp", start.sheet);
+    for (const auto& [driver, sheet, says] : starts) {
+        if (!sheet.empty()) write_file("assets/font.bmp", sheet);
         // The system's display libraries, tried and given up, leak at exit; not the game's code.
         // XDG_RUNTIME_DIR is where a Wayland display would be, else its library complains of it.
         const Ended ended = run(QUELTIVAR_GAME, work.dir,
-                                {"SDL_VIDEODRIVER=" + start.driver, "XDG_RUNTIME_DIR=" + work.dir,
+                                {"SDL_VIDEODRIVER=" + driver, "XDG_RUNTIME_DIR=" + work.dir,
                                  "ASAN_OPTIONS=detect_leaks=0"});
-        EXPECT_EQ(ended.status, 1) << start.says;
-        EXPECT_EQ(ended.said, "queltivar: " + start.says + "\n");
+        EXPECT_EQ(ended.status, 1) << says;
+        EXPECT_EQ(ended.said, "queltivar: " + says + "\n");
         // Sanitizers included, about 20 MB without a display's libraries; the huge sheet's claim
         // alone would be 1024 MB.
-        if (start.driver == "dummy") {
+        if (driver == "dummy") {
             EXPECT_LT(ended.peak_kb, 100 * 1024);
         }
     }
