@@ -68,10 +68,19 @@ Ended run(const std::string& game, const std::string& dir, std::vector<std::stri
 
 } // namespace
 
-// Neither sound nor the icon, which only the window manager shows, is needed to play: without
-// either the game says so once and runs on. No sound system at all is met like a device that will
-// not open.
+// Scenes start with the change flag clear, the first on the title. Neither sound nor the icon,
+// which only the window manager shows, is needed to play: without either the game says so once and
+// runs on; no sound system at all is met like a device that will not open.
 TEST(Shell, StartsOnTheTitleWarnedOfWhatItLacks) {
+    // A scene that ends with the flag raised, run twice: the second must find it clear again.
+    static std::vector<uint8_t> seen;
+    STATE = [] {
+        seen.push_back(CHANGE_STATE);
+        CHANGE_STATE = 1;
+        if (seen.size() == 2) STATE = nullptr;
+    };
+    run_scenes();
+    EXPECT_EQ(seen, (std::vector<uint8_t>{0, 0})) << "every scene starts with the flag clear";
     WorkDir work;
     write_file("assets/title.txt", "art\n");
     SHIPPED.make("assets/font.bmp");
@@ -102,15 +111,6 @@ TEST(Shell, StartsOnTheTitleWarnedOfWhatItLacks) {
         EXPECT_EQ(EXIT_STATUS, 0);
         shut_down();
     }
-    // A scene that ends with the flag raised, run twice: the second must find it clear again.
-    static std::vector<uint8_t> seen;
-    STATE = [] {
-        seen.push_back(CHANGE_STATE);
-        CHANGE_STATE = 1;
-        if (seen.size() == 2) STATE = nullptr;
-    };
-    run_scenes();
-    EXPECT_EQ(seen, (std::vector<uint8_t>{0, 0})) << "every scene starts with the flag clear";
 }
 
 // Each is one line naming what went wrong, and status 1. Without a display SDL falls back on a

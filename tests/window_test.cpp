@@ -28,7 +28,7 @@
 #include <X11/extensions/XTest.h>
 #undef Font
 
-using Pixels = std::vector<uint32_t>; // 0xRRGGBB row by row, the picture's own size or empty
+using Pixels = std::vector<uint32_t>; // row by row at the picture's own size; empty if unread
 
 namespace {
 using namespace std::chrono_literals;
