@@ -1,0 +1,63 @@
+// Programs the tests start (the built game, Xvfb, tools) and the environment they pass on.
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <signal.h>
+#include <spawn.h>
+#include <sstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+inline std::string slurp(const std::string& path) {
+    std::ostringstream bytes;
+    bytes << std::ifstream(path, std::ios::binary).rdbuf();
+    return bytes.str();
+}
+
+// Whether `done` comes true within `patience`; asked at least once.
+inline bool until(std::chrono::milliseconds patience, const std::function<bool()>& done) {
+    const auto end = std::chrono::steady_clock::now() + patience;
+    for (; !done(); std::this_thread::sleep_for(std::chrono::milliseconds(5)))
+        if (std::chrono::steady_clock::now() > end) return false;
+    return true;
+}
+
+// A program from PATH, its standard error (and output, when `both`) written to `log`; killed with
+// the record if it runs on.
+struct Child {
+    pid_t pid = -1;
+    Child(std::vector<std::string> args, const std::string& log, bool both = false) {
+        posix_spawn_file_actions_t files;
+        posix_spawn_file_actions_init(&files);
+        posix_spawn_file_actions_addopen(&files, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        if (both) posix_spawn_file_actions_adddup2(&files, 2, 1);
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        if (posix_spawnp(&pid, argv[0], &files, nullptr, argv.data(), environ) != 0) pid = -1;
+        posix_spawn_file_actions_destroy(&files);
+    }
+    Child(const Child&) = delete;
+    ~Child() {
+        if (pid > 0 && kill(pid, SIGKILL) == 0) waitpid(pid, nullptr, 0);
+    }
+    // The exit status, or 128 + the ending signal; none while it runs on past `patience`.
+    std::optional<int> status(std::chrono::milliseconds patience, rusage* usage = nullptr) {
+        int raw = 0;
+        if (!until(patience, [&] { return pid > 0 && wait4(pid, &raw, WNOHANG, usage) == pid; }))
+            return {};
+        pid = -1;
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    }
+};
