@@ -174,10 +174,12 @@ TEST_F(Battlefield, GunnerFiresOnFourthStepInSight) {
 TEST_F(Battlefield, HitEnemyPausesRedRamTakesTwoKillScores) {
     spawn_enemy(RED_RAM, 10, 10, RIGHT, army);
     std::string seen; // column:integrity after each frame
-    for (uint64_t wait : {0, 90, 199, 1, 90, 199, 1}) {
-        if (wait == 90) mark_cell(army[0].x, army[0].y); // a hit, just as its step falls due
+    // ms between frames: at once, a step, all but the last ms of a hit's pause, that last ms
+    const uint64_t now = 0, step = SHIPS[RED_RAM].move_interval, pause = HIT_TIME - 1, last = 1;
+    for (uint64_t wait : {now, step, pause, last, step, pause, last}) {
+        if (wait == step) mark_cell(army[0].x, army[0].y); // a hit, just as its step falls due
         play(wait);
-        if (wait == 90) {
+        if (wait == step) {
             EXPECT_TRUE(queued_samples().empty()) << "an enemy's hit is silent";
         }
         seen += army.empty()

@@ -71,12 +71,17 @@ struct PlayGame : testing::Test {
     }
     // Ship k of the block just released stands at (x + step * (k % 2), y + step * (k / 2)),
     // facing up for step 1 and down for -1: the front row first. All die before their first step.
-    void check_block(int32_t x, int32_t y, int32_t step, uint32_t kind) {
+    struct Block {
+        int32_t x, y, step;
+        uint32_t kind;
+    };
+    void check_block(Block b) {
         ASSERT_EQ(GAME.army.size(), 12u);
         for (int32_t k = 0; k < 12; k++) {
             Ship& ship = GAME.army[k];
-            EXPECT_EQ(std::tuple(ship.x, ship.y, ship.dir, ship.kind),
-                      std::tuple(x + step * (k % 2), y + step * (k / 2), 1u - step, kind));
+            EXPECT_EQ(
+                std::tuple(ship.x, ship.y, ship.dir, ship.kind),
+                std::tuple(b.x + b.step * (k % 2), b.y + b.step * (k / 2), 1u - b.step, b.kind));
             ship.integrity = 0;
         }
     }
@@ -198,7 +203,7 @@ TEST_F(PlayGame, CometCalledAsLaserRunsLowEarlyClearPays) {
         shown = frame(100);
     }
     EXPECT_EQ(blinks, ".!!..!!..!!.");
-    check_block(20, 10, 1, BLUE_RAM);
+    check_block({.x = 20, .y = 10, .step = 1, .kind = BLUE_RAM});
     GAME.comet.integrity = 0; // collected in the frame, though still drawn
     EXPECT_EQ(frame(100).at(34, 62).glyph, GLYPH_COMET);
     frame(100);
@@ -223,7 +228,7 @@ TEST_F(PlayGame, EachDelayCountsFromItsCommandsFrame) {
     }
     EXPECT_EQ(issued, "222223333455");
     EXPECT_EQ(GAME.spawner->next_time, NEVER);
-    check_block(43, 25, -1, RED_RAM);
+    check_block({.x = 43, .y = 25, .step = -1, .kind = RED_RAM});
     const Frame shown = frame(100, {button(false)}); // a button held is released
     EXPECT_EQ(shown.text(15, 27, 9), " TRIUNFO ");
     EXPECT_EQ(shown.text(17, 25, 13), " Score: 1200 ");

@@ -150,10 +150,6 @@ struct Before {
     std::array<SpawnField, FIELD_COUNT> fields;
 };
 
-size_t cells(const SpawnField& field) {
-    return field.kind == COMET ? 0 : static_cast<size_t>(field.w * field.h);
-}
-
 // The rules that hold after every frame; what broke, or empty. `queued` is what the mixer held
 // when the frame had queued its sounds, before any played.
 std::string check(const Before& before, size_t queued, uint32_t& kills) {
@@ -170,11 +166,14 @@ std::string check(const Before& before, size_t queued, uint32_t& kills) {
             army_bound +=
                 static_cast<size_t>(SPAWN_FIELDS[command.field].w * SPAWN_FIELDS[command.field].h);
     for (uint8_t i = 0; i < FIELD_COUNT; i++) {
-        active += SPAWN_FIELDS[i].active;
-        if (before.fields[i].active && !SPAWN_FIELDS[i].active) released += cells(SPAWN_FIELDS[i]);
+        const SpawnField& field = SPAWN_FIELDS[i];
+        active += field.active;
+        if (before.fields[i].active && !field.active && field.kind != COMET)
+            released += static_cast<size_t>(field.w * field.h);
     }
     // Ships leave the army only by exploding, each for 100; a level cleared early earns 500.
-    const auto killed = static_cast<int64_t>(before.army + released - GAME.army.size());
+    const int64_t killed =
+        static_cast<int64_t>(before.army + released) - static_cast<int64_t>(GAME.army.size());
     const int64_t levels = spawner.level - before.level;
     if (killed < 0 || levels < 0 || levels > 1 ||
         int64_t{SCORE} - before.score != 100 * killed + 500 * levels)

@@ -16,14 +16,6 @@ long resident_kb() {
         if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
     return -1;
 }
-
-uint64_t arg(int argc, char** argv, int i, uint64_t otherwise) {
-    return argc > i ? std::strtoull(argv[i], nullptr, 10) : otherwise;
-}
-
-double percent(uint64_t part, uint64_t whole) {
-    return 100.0 * part / std::max<uint64_t>(whole, 1);
-}
 } // namespace
 
 // The table's first argument is the number of games, the soak's its minutes of game time; the
@@ -32,14 +24,15 @@ double percent(uint64_t part, uint64_t whole) {
 int main(int argc, char** argv) {
     Headless game;
     if (argc > 1 && std::string(argv[1]) == "record") {
-        const auto seed = static_cast<uint32_t>(arg(argc, argv, 3, 1));
-        const Outcome out = play_game(seed, arg(argc, argv, 2, 60) * 1000, "assets", false, true);
+        const uint64_t seconds = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 60;
+        const auto seed = static_cast<uint32_t>(argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 1);
+        const Outcome out = play_game(seed, seconds * 1000, "assets", false, true);
         std::printf("seed %u: %.1f s of play, %u kills, level %u\n", seed, out.game_ms / 1000.0,
                     out.kills, out.level);
         return 0;
     }
-    const uint64_t limit = arg(argc, argv, 1, SOAK ? 60 : 20);
-    const uint64_t first_seed = arg(argc, argv, 2, SOAK ? 1000 : 1);
+    const uint64_t limit = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : SOAK ? 60 : 20;
+    const uint64_t first_seed = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : SOAK ? 1000 : 1;
     const auto wall = std::chrono::steady_clock::now();
     uint64_t game_ms = 0, frames = 0, won = 0, games = 0, console_frames = 0;
     long first_kb = 0, last_kb = 0;
@@ -48,16 +41,14 @@ int main(int argc, char** argv) {
         const bool wild = SOAK && games % 3 == 2; // random keys on frames of random length
         const auto seed = static_cast<uint32_t>(first_seed + games++);
         const Outcome out = play_game(seed, 30 * 60000, "assets", wild);
-        game_ms += out.game_ms;
-        frames += out.frames;
-        won += out.result == "won";
-        console_frames += out.console_frames;
-        last_kb = resident_kb();
+        std::tie(game_ms, frames, won, last_kb) = std::tuple(
+            game_ms + out.game_ms, frames + out.frames, won + (out.result == "won"), resident_kb());
         first_kb = games == 1 ? last_kb : first_kb;
+        console_frames += out.console_frames;
         std::printf("%4u %-6s %5u %6u %-10s %7.2f %5u %6.1f%% %7ld\n", seed,
                     wild ? "random" : "bot", out.level, out.score, out.result.c_str(),
-                    out.game_ms / 60000.0, out.kills, percent(out.console_frames, out.frames),
-                    last_kb);
+                    out.game_ms / 60000.0, out.kills,
+                    100.0 * out.console_frames / std::max<uint64_t>(out.frames, 1), last_kb);
         std::fflush(stdout);
         if (out.result == "quit") break; // SDL turns an interrupt into a quit
         if (!out.broken.empty()) {
@@ -68,7 +59,8 @@ int main(int argc, char** argv) {
     std::printf("%lu games, %lu won; %.1f game minutes, %lu frames, a ship or the comet on the "
                 "console's rows in %.1f%% of them; %.0f s wall; RSS after the first game %ld kB, "
                 "after the last %ld kB\n",
-                games, won, game_ms / 60000.0, frames, percent(console_frames, frames),
+                games, won, game_ms / 60000.0, frames,
+                100.0 * console_frames / std::max<uint64_t>(frames, 1),
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count(),
                 first_kb, last_kb);
     return 0;
