@@ -132,10 +132,10 @@ TEST(WavesSpawner, ConsoleDimsWhileAnythingStirsQuietEarnsBonus) {
         print_console(spawner, player, comet, army);
         const Frame shown = read_frame();
         EXPECT_EQ(shown.text(1, 9, 51).find_first_not_of('*'), std::abs(c.charge)) << "the bar";
+        const Colour& text = c.dim ? DARK_GRAY : WHITE;
         for (const Cell& cell : shown.cells)
-            ASSERT_TRUE(cell.glyph <= 0 || same_colour(cell, cell.glyph == '*' && c.yellow ? YELLOW
-                                                             : c.dim ? DARK_GRAY
-                                                                     : WHITE));
+            ASSERT_TRUE(cell.glyph <= 0 ||
+                        same_colour(cell, cell.glyph == '*' && c.yellow ? YELLOW : text));
         update_spawner(spawner, player, army, comet);
         EXPECT_EQ(spawner.pending, c.pending + (c.corner >= 0));
         EXPECT_TRUE(c.corner < 0 || SPAWN_FIELDS[c.corner].active);
