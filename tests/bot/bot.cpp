@@ -1,23 +1,13 @@
 // The playing bot: chooses keys from the battlefield each frame and checks the rules after it.
 #include "bot.h"
+#include "game_parts.h"
 
-#include "battlefield/map.h"
-#include "harness.h"
-#include "input/input.h"
-#include "scenes/play.h"
-#include "platform/clock.h"
-#include "shell/shell.h"
-#include "sound/mixer.h"
-#include "sound/sound.h"
-#include "waves/spawn_field.h"
-
-#include <SDL.h>
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <deque>
 #include <random>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -38,23 +28,16 @@ Point answer_screens() {
 }
 
 void hold(uint8_t key, bool down) {
-    if (HELD[key] == down) return;
+    if (HELD[key] != down) push_key(CONTROLS[key], down);
     HELD[key] = down;
-    push_key(CONTROLS[key], down);
 }
 
 bool open(int32_t x, int32_t y) {
     return cell_at(x, y) == SPACE_EMPTY || cell_at(x, y) == SPACE_PLAYER;
 }
 
-// The rows the status console writes on, above and below the field.
-bool on_console(const Ship& ship) {
-    return (ship.y >= 1 && ship.y <= 5) || (ship.y >= 29 && ship.y <= 34);
-}
-
-bool battle_on_console() {
-    return on_console(GAME.player) || (GAME.comet.integrity >= 0 && on_console(GAME.comet)) ||
-           std::any_of(GAME.army.begin(), GAME.army.end(), on_console);
+bool alive(const Ship& ship) {
+    return ship.integrity > 0;
 }
 
 // Every open cell in a straight line from (x, y): where a ship there sees, and is seen.
@@ -69,7 +52,7 @@ void along_lines(int32_t x, int32_t y, Visit visit) {
 Grid danger_map() {
     Grid danger{};
     for (const Ship& ship : GAME.army) {
-        if (ship.integrity <= 0) continue;
+        if (!alive(ship)) continue;
         if (ship.armed)
             along_lines(ship.x, ship.y, [&](int32_t x, int32_t y) {
                 danger[y * COLUMNS + x] += 4 * (ship.charge - ship.max_charge);
@@ -84,8 +67,8 @@ Grid danger_map() {
     return danger;
 }
 
-// Steps to the nearest cell in line with a target: the comet when the laser runs low, else
-// any living enemy.
+// Steps to the nearest cell in line with a target: the comet when the laser runs low or the
+// field is clear, else any living enemy.
 Grid goal_distances() {
     Grid dist;
     dist.fill(FAR);
@@ -94,14 +77,12 @@ Grid goal_distances() {
         if (dist[y * COLUMNS + x] == FAR) queue.push_back(y * COLUMNS + x);
         dist[y * COLUMNS + x] = 0;
     };
-    const bool enemies = std::any_of(GAME.army.begin(), GAME.army.end(),
-                                     [](const Ship& ship) { return ship.integrity > 0; });
-    // With the field clear, the comet stands between the bot and the victory.
-    if (GAME.comet.integrity > 0 && (std::abs(GAME.player.charge) < LOW_LASER || !enemies))
+    const bool enemies = std::any_of(GAME.army.begin(), GAME.army.end(), alive);
+    if (alive(GAME.comet) && (std::abs(GAME.player.charge) < LOW_LASER || !enemies))
         along_lines(GAME.comet.x, GAME.comet.y, reach);
     else
         for (const Ship& ship : GAME.army)
-            if (ship.integrity > 0) along_lines(ship.x, ship.y, reach);
+            if (alive(ship)) along_lines(ship.x, ship.y, reach);
     for (; !queue.empty(); queue.pop_front()) {
         const int32_t x = queue.front() % COLUMNS, y = queue.front() / COLUMNS;
         for (int32_t dy = -1; dy <= 1; dy++)
@@ -127,10 +108,10 @@ bool worth_a_shot() {
             i < nearest)
             std::tie(nearest, x, y) = std::tuple(i, player.x + i * v.dx, player.y + i * v.dy);
     }
-    if (GAME.comet.integrity > 0 && GAME.comet.x == x && GAME.comet.y == y)
+    if (alive(GAME.comet) && GAME.comet.x == x && GAME.comet.y == y)
         return std::abs(player.charge) < LOW_LASER;
     for (const Ship& ship : GAME.army)
-        if (ship.x == x && ship.y == y) return ship.integrity > 0;
+        if (ship.x == x && ship.y == y) return alive(ship);
     return true;
 }
 
@@ -169,19 +150,17 @@ struct Before {
     std::array<SpawnField, FIELD_COUNT> fields;
 };
 
-// The rules that hold after every frame; what broke, or empty.
-// `queued` is what the mixer held when the frame had queued its sounds, before any played.
+// The rules that hold after every frame; what broke, or empty. `queued` is what the mixer held
+// when the frame had queued its sounds, before any played.
 std::string check(const Before& before, size_t queued, uint32_t& kills) {
     for (int32_t code : MAP)
-        if (code < -SPACE_ENEMY || code > SPACE_ENEMY)
-            return "a cell holds " + std::to_string(code);
+        if (std::abs(code) > SPACE_ENEMY) return "a cell holds " + std::to_string(code);
     auto outside = [](const Ship& s) { return !on_grid(s.x, s.y); };
     if (outside(GAME.player) || std::any_of(GAME.army.begin(), GAME.army.end(), outside) ||
         (GAME.comet.integrity >= 0 && outside(GAME.comet)))
         return "a ship outside the grid";
     const Spawner& spawner = *GAME.spawner;
-    size_t released = 0, active = 0, army_bound = 0;
-    // The army can never outnumber all that the script's fields can release.
+    size_t released = 0, active = 0, army_bound = 0; // no more than the script's fields release
     for (const SpawnCommand& command : spawner.commands)
         if (command.field < FIELD_COUNT && command.kind != COMET)
             army_bound +=
@@ -206,10 +185,13 @@ std::string check(const Before& before, size_t queued, uint32_t& kills) {
     if (spawner.pending != active) return "pending " + std::to_string(spawner.pending);
     if (GAME.army.size() > army_bound) return "army of " + std::to_string(GAME.army.size());
     // Past the ring reserved at the first queue, the game thread would have grown it.
-    if (queued > MIXER_INITIAL_SAMPLES) return "mixer";
-    return {};
+    return queued > MIXER_INITIAL_SAMPLES ? "mixer" : "";
 }
 } // namespace
+
+bool on_console(const Ship& ship) {
+    return (ship.y >= 1 && ship.y <= 5) || (ship.y >= 29 && ship.y <= 34);
+}
 
 Outcome play_game(uint32_t seed, uint64_t max_ms, const std::string& assets, bool wild,
                   bool real_time) {
@@ -240,19 +222,17 @@ Outcome play_game(uint32_t seed, uint64_t max_ms, const std::string& assets, boo
         const size_t queued = queued_samples().size();
         if (real_time) {
             std::this_thread::sleep_until(wall_start + std::chrono::milliseconds(TIME.now - start));
-        } else {
-            // The audio thread's part: as many samples as the frame lasted.
+        } else { // the audio thread's part: as many samples as the frame lasted
             std::vector<uint8_t> stream(2 * (step * AUDIO_RATE / 1000));
             send_audio(nullptr, stream.data(), static_cast<int>(stream.size()));
         }
         out.frames++;
-        out.console_frames += battle_on_console();
+        out.console_frames += on_console(GAME.player) ||
+                              (GAME.comet.integrity >= 0 && on_console(GAME.comet)) ||
+                              std::any_of(GAME.army.begin(), GAME.army.end(), on_console);
         if (out.broken.empty()) out.broken = check(before, queued, out.kills);
     }
-    if (real_time) {
-        SDL_CloseAudioDevice(AUDIO_DEVICE_ID);
-        AUDIO_DEVICE_ID = 0;
-    }
+    if (real_time) SDL_CloseAudioDevice(std::exchange(AUDIO_DEVICE_ID, 0));
     push_button(MOUSE_LEFT, false);
     if (READS >= SCREEN_READS) out.broken = "a screen waited for more than a click";
     if (GAME.spawner)

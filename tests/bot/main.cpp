@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <string>
 
 namespace {
 long resident_kb() {
@@ -23,8 +22,8 @@ long resident_kb() {
 // second is the first seed. `record SECONDS SEED` instead plays one game in real time, its
 // sound through SDL's audio device.
 int main(int argc, char** argv) {
+    Headless game;
     if (argc > 1 && std::string(argv[1]) == "record") {
-        Headless game;
         const uint64_t seconds = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 60;
         const auto seed = static_cast<uint32_t>(argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 1);
         const Outcome out = play_game(seed, seconds * 1000, "assets", false, true);
@@ -35,13 +34,11 @@ int main(int argc, char** argv) {
     const uint64_t limit = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : SOAK ? 60 : 20;
     const uint64_t first_seed = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : SOAK ? 1000 : 1;
     const auto wall = std::chrono::steady_clock::now();
-    Headless game;
     uint64_t game_ms = 0, frames = 0, won = 0, games = 0, console_frames = 0;
     long first_kb = 0, last_kb = 0;
     std::printf("seed player level  score result     minutes kills console  RSS kB\n");
     while (SOAK ? game_ms < limit * 60000 : games < limit) {
-        // The soak gives every third game to random keys on frames of random length.
-        const bool wild = SOAK && games % 3 == 2;
+        const bool wild = SOAK && games % 3 == 2; // random keys on frames of random length
         const auto seed = static_cast<uint32_t>(first_seed + games++);
         const Outcome out = play_game(seed, 30 * 60000, "assets", wild);
         std::tie(game_ms, frames, won, last_kb) = std::tuple(
@@ -54,7 +51,10 @@ int main(int argc, char** argv) {
                     100.0 * out.console_frames / std::max<uint64_t>(out.frames, 1), last_kb);
         std::fflush(stdout);
         if (out.result == "quit") break; // SDL turns an interrupt into a quit
-        if (!out.broken.empty()) return std::fprintf(stderr, "broken: %s\n", out.broken.c_str()), 1;
+        if (!out.broken.empty()) {
+            std::fprintf(stderr, "broken: %s\n", out.broken.c_str());
+            return 1;
+        }
     }
     std::printf("%lu games, %lu won; %.1f game minutes, %lu frames, a ship or the comet on the "
                 "console's rows in %.1f%% of them; %.0f s wall; RSS after the first game %ld kB, "
