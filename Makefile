@@ -98,16 +98,16 @@ fuzz: deps
 
 # The playing bot over the shipped campaign, 20 seeded runs: the figures in the README.
 bot: build-test
-	bash tests/bot/run_bot.sh
+	bash bench/bot/run_bot.sh
 
 # One pass of the title music and a minute of the bot's play, recorded by SDL's disk driver.
 loudness: build-release build-test
 	$(call install_missing,$(LOUDNESS_PACKAGES))
-	bash tests/bot/loudness.sh
+	bash bench/bot/loudness.sh
 
 # At least an hour of game time, game after game, invariants checked every frame.
 soak: build-test
-	bash tests/bot/run_soak.sh
+	bash bench/bot/run_soak.sh
 
 clean:
 	rm -rf build compile_commands.json

@@ -45,10 +45,6 @@ Point fake_pointer() {
     }
     return FAKE_POINTER;
 }
-
-void push(SDL_Event& event) {
-    if (SDL_PushEvent(&event) != 1) throw std::runtime_error(SDL_GetError());
-}
 } // namespace
 
 std::string Frame::text(int32_t row, int32_t col, int32_t length) const {
@@ -150,38 +146,13 @@ Headless::~Headless() {
     STATE = nullptr;
 }
 
-void push_key(int32_t keycode, bool down, uint16_t modifiers) {
-    SDL_Event event = {};
-    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-    event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-    event.key.keysym.sym = keycode;
-    event.key.keysym.mod = modifiers;
-    push(event);
-}
-
-void push_button(uint8_t button, bool down) {
-    SDL_Event event = {};
-    event.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
-    event.button.button = button;
-    event.button.state = down ? SDL_PRESSED : SDL_RELEASED;
-    event.button.x = FAKE_POINTER.x;
-    event.button.y = FAKE_POINTER.y;
-    push(event);
-}
-
 void move_pointer(int32_t x, int32_t y) {
     SDL_Event event = {};
     event.type = SDL_MOUSEMOTION;
     event.motion.x = x;
     event.motion.y = y;
-    push(event);
+    push_event(event);
     FAKE_POINTER = {x, y};
-}
-
-void push_quit() {
-    SDL_Event event = {};
-    event.type = SDL_QUIT;
-    push(event);
 }
 
 void on_read(std::function<void()> action) {

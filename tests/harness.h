@@ -46,10 +46,7 @@ Frame read_frame();
 // The driven clock: real milliseconds as the game's clock reads them.
 extern uint64_t FAKE_TICKS;
 
-void push_key(int32_t keycode, bool down, uint16_t modifiers = 0);
-void push_button(uint8_t button, bool down);
 void move_pointer(int32_t x, int32_t y); // a motion event, and the pointer moves there
-void push_quit();
 
 // Runs `action` at the start of a later read_input call, one action per call, in order:
 // how a test plays a player inside the game's own wait loops.

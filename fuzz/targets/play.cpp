@@ -20,33 +20,20 @@ namespace {
 constexpr size_t MAX_ACTIONS = 400;
 
 FuzzInput ACTIONS;
-void push(SDL_Event& event) {
-    fuzz_check(SDL_PushEvent(&event) == 1, "event queued");
-}
-
 // One action per read_input call, so the game's own wait loops (pause, end screens) consume
 // the stream too; once it runs out the window closes, which ends every loop.
 Point next_action() {
-    SDL_Event event = {};
     if (ACTIONS.at >= ACTIONS.size) {
-        event.type = SDL_QUIT;
-        push(event);
+        push_quit();
         return {0, 0};
     }
     const uint32_t action = take(ACTIONS, 1), op = action % 8, arg = action / 8;
     switch (op) {
     case 0:
-    case 1:
-        event.type = op == 0 ? SDL_KEYDOWN : SDL_KEYUP;
-        event.key.keysym.sym = CONTROLS[arg % CONTROLS.size()];
-        push(event);
-        break;
+    case 1: push_key(CONTROLS[arg % CONTROLS.size()], op == 0); break;
+    // 0, 6 and 7 are no button of ours
     case 2:
-    case 3:
-        event.type = op == 2 ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
-        event.button.button = static_cast<uint8_t>(arg % 8); // 0, 6 and 7 are no button of ours
-        push(event);
-        break;
+    case 3: push_button(static_cast<uint8_t>(arg % 8), op == 2); break;
     case 4: FAKE_TICKS += arg * 16; break;
     case 5: FAKE_TICKS += arg * 1000; break;
     default: FAKE_TICKS += 17; break;

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <unistd.h>
 
@@ -25,6 +26,34 @@ bool start_headless(bool replace) {
     if (AUDIO_DEVICE_ID) SDL_CloseAudioDevice(AUDIO_DEVICE_ID);
     AUDIO_DEVICE_ID = 0;
     return true;
+}
+
+void push_event(SDL_Event& event) {
+    if (SDL_PushEvent(&event) != 1) throw std::runtime_error(SDL_GetError());
+}
+
+void push_key(int32_t keycode, bool down, uint16_t modifiers) {
+    SDL_Event event = {};
+    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    event.key.keysym.sym = keycode;
+    event.key.keysym.mod = modifiers;
+    push_event(event);
+}
+
+// The game reads the pointer where it is when it reads input, not from the event.
+void push_button(uint8_t button, bool down) {
+    SDL_Event event = {};
+    event.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    event.button.button = button;
+    event.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+    push_event(event);
+}
+
+void push_quit() {
+    SDL_Event event = {};
+    event.type = SDL_QUIT;
+    push_event(event);
 }
 
 void drive_clock() {

@@ -8,6 +8,7 @@
 #include <memory>
 
 struct SDL_Surface;
+union SDL_Event;
 
 // SDL's dummy video and audio drivers and its software renderer: over whatever the environment
 // names when `replace`, otherwise only where it names none.
@@ -16,6 +17,13 @@ void use_dummy_drivers(bool replace);
 // start_up on the dummy drivers, then the audio device closed again: the caller plays the audio
 // thread's part by calling the callback itself. False when start_up failed.
 bool start_headless(bool replace);
+
+// SDL events as a player's keyboard, mouse or window manager would queue them; a queue that
+// takes no more throws.
+void push_event(SDL_Event& event);
+void push_key(int32_t keycode, bool down, uint16_t modifiers = 0);
+void push_button(uint8_t button, bool down);
+void push_quit();
 
 // Real milliseconds as the game clock reads them once drive_clock has run.
 extern uint64_t FAKE_TICKS;

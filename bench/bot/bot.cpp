@@ -1,6 +1,19 @@
 // The playing bot: chooses keys from the battlefield each frame and checks the rules after it.
 #include "bot.h"
-#include "game_parts.h"
+#include "battlefield/army.h"
+#include "battlefield/comet.h"
+#include "battlefield/map.h"
+#include "battlefield/sensing.h"
+#include "headless.h"
+#include "input/input.h"
+#include "platform/clock.h"
+#include "platform/platform.h"
+#include "scenes/play.h"
+#include "sound/mixer.h"
+#include "sound/sound.h"
+#include "waves/spawn_field.h"
+
+#include <SDL.h>
 
 #include <algorithm>
 #include <chrono>

@@ -6,4 +6,4 @@ cd "$(dirname "$0")/../.."
 export ASAN_OPTIONS=detect_leaks=1:quarantine_size_mb=8
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 exec tests/clean_env.sh SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy SDL_RENDER_DRIVER=software \
-    "${BOT_BUILD_DIR:-build/test}/tests/bot/queltivar_soak" "$@"
+    "${BOT_BUILD_DIR:-build/test}/bench/bot/queltivar_soak" "$@"

@@ -3,4 +3,4 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 exec tests/clean_env.sh SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy SDL_RENDER_DRIVER=software \
-    "${BOT_BUILD_DIR:-build/test}/tests/bot/queltivar_bot" "$@"
+    "${BOT_BUILD_DIR:-build/test}/bench/bot/queltivar_bot" "$@"

@@ -20,7 +20,7 @@ sox "${raw[@]}" "$out/title.raw" -n trim "${first}s" "${pass}s" stats 2>&1 | gre
 
 # A minute of play from the click that starts the waves, in real time.
 rm -f "$out/play.raw"
-SDL_DISKAUDIOFILE="$out/play.raw" "${BOT_BUILD_DIR:-build/test}/tests/bot/queltivar_bot" \
+SDL_DISKAUDIOFILE="$out/play.raw" "${BOT_BUILD_DIR:-build/test}/bench/bot/queltivar_bot" \
     record 60 "${1:-1}"
 echo "A minute of play:"
 sox "${raw[@]}" "$out/play.raw" -n stats 2>&1 | grep -E "RMS lev|Pk lev"

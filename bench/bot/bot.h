@@ -17,8 +17,8 @@ struct Outcome {
     std::string broken;          // the first invariant that failed; empty while all hold
 };
 
-// One game on `assets`/map.dat and spawner.dat under a live Headless, for at most `max_ms` of
-// game time, the invariants checked after every frame. A `wild` player presses keys at random
+// One game on `assets`/map.dat and spawner.dat, once start_headless has run, for at most `max_ms`
+// of game time, the invariants checked after every frame. A `wild` player presses keys at random
 // and takes frames of random length instead of playing. In `real_time` the frames keep pace
 // with the wall clock and the sound goes to an audio device of SDL's, opened for the game.
 Outcome play_game(uint32_t seed, uint64_t max_ms, const std::string& assets = "assets",
