@@ -43,9 +43,6 @@ void write_test_font(const std::string& path, int32_t width = 288, int32_t heigh
 // Reads back what the renderer holds now.
 Frame read_frame();
 
-// The driven clock: real milliseconds as the game's clock reads them.
-extern uint64_t FAKE_TICKS;
-
 void move_pointer(int32_t x, int32_t y); // a motion event, and the pointer moves there
 
 // Runs `action` at the start of a later read_input call, one action per call, in order:
