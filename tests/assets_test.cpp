@@ -1,6 +1,9 @@
 // The repository's own files: its assets, rebuilt and fit for the game, and its layers.
+#include "harness.h"
+
 #include "display/glyphs.h"
 #include "display/text.h"
+#include "scenes/console.h"
 #include "scenes/title.h"
 #include "sound/mixer.h"
 #include "sound/sound.h"
@@ -14,6 +17,7 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <map>
+#include <numeric>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -47,6 +51,18 @@ std::array<Glyph, 256> font_glyphs(const Picture& sheet) {
         glyphs[y / CELL * 16 + x / CELL][y % CELL][x % CELL] = sheet.argb[i] >> 24;
     }
     return glyphs;
+}
+
+// Per line of two glyphs (rows, or columns when `down`), the pixels where keep(a, b) holds.
+std::array<int, CELL> lines(const Glyph& a, const Glyph& b, bool down, auto keep) {
+    std::array<int, CELL> n{};
+    for (int l = 0; l < CELL; ++l)
+        for (int p = 0; p < CELL; ++p)
+            n[l] += down ? keep(a[p][l], b[p][l]) : keep(a[l][p], b[l][p]);
+    return n;
+}
+int sum(const std::array<int, CELL>& n) {
+    return std::reduce(n.begin(), n.end());
 }
 
 // Each folder to the folders it reaches through one include or more.
@@ -134,6 +150,30 @@ TEST(Assets, FontDrawsEachNamedGlyphAndNoOther) {
         EXPECT_EQ(std::ranges::count(row, true), CELL) << "solid";
 }
 
+// Measured on the sheet, so that a redraw cannot quietly thin out what a player must see at once.
+TEST(Assets, FontReadsAtAGlance) {
+    const std::array<Glyph, 256> g = font_glyphs(picture("font.bmp"));
+    const auto ink = [](bool a, bool) { return a; };
+    for (const bool down : {true, false}) { // the vertical beam, then the horizontal
+        const std::array<int, CELL> beam = lines(g[GLYPH_GUNNER_BEAM + !down], {}, down, ink);
+        EXPECT_GE(std::ranges::count(beam, CELL), 3) << "a fired beam is solid, 3 pixels or more";
+        EXPECT_GE(sum(beam), 72) << "an aim, drawn at 75/255, shows on black";
+    }
+    EXPECT_TRUE(std::ranges::count(lines(g['-'], {}, false, ink), CELL)) << "'-' edge to edge";
+    EXPECT_TRUE(std::ranges::count(lines(g['|'], {}, true, ink), CELL)) << "'|' edge to edge";
+    for (const int width : lines(g['!'], {}, false, ink)) EXPECT_TRUE(width == 0 || width >= 4);
+    for (const int dir : {0, 1}) { // turned about, a gunner changes half its outline or more
+        const Glyph &a = g[GLYPH_GUNNER + dir], &b = g[GLYPH_GUNNER + dir + 2];
+        EXPECT_GE(2 * sum(lines(a, b, false, std::not_equal_to{})),
+                  sum(lines(a, b, false, std::logical_or{})))
+            << dir;
+    }
+    // Else a hit player looks like a hit enemy.
+    const auto outside = [](bool a, bool b) { return a && !b; };
+    for (int dir = 0; dir < 4; ++dir)
+        EXPECT_GE(sum(lines(g[GLYPH_CANNON + dir], g[GLYPH_HIT_FLASH], false, outside)), 24) << dir;
+}
+
 TEST(Assets, IconIsRebuiltAtEverySize) {
     std::map<std::string, int> icons = {{"icon.bmp", 64}}; // and the icon theme's usual sizes
     for (const std::string size : {"16", "32", "48", "64", "128", "256"})
@@ -157,7 +197,7 @@ TEST(Assets, IconIsRebuiltAtEverySize) {
     std::filesystem::remove("assets_test_icon.txt");
 }
 
-TEST(Assets, MapIsClosedReachableAndClearOnTheFields) {
+TEST(Assets, MapIsClosedReachableAndClearOnFieldsAndConsole) {
     const std::string map = slurp(ASSETS + "map.dat");
     const int start = ROWS / 2 * COLUMNS + COLUMNS / 2;
     ASSERT_TRUE(map.size() == ROWS * COLUMNS && map[start] == 0) << "a wall on the start";
@@ -169,10 +209,20 @@ TEST(Assets, MapIsClosedReachableAndClearOnTheFields) {
         reached[cell] = true;
         next.insert(next.end(), {cell - COLUMNS, cell + 1, cell + COLUMNS, cell - 1});
     }
+    // The console at its fullest: bars full, level 1's last line under level 10, a long score.
+    Headless game;
+    SCORE = 999999;
+    for (Spawner spawner = parse_spawner({}); spawner.level <= 10; spawner.level += 9)
+        print_console(spawner, SHIPS[PLAYER], SHIPS[COMET], {});
+    const Frame console = read_frame();
+    SCORE = 0;
     for (int i = 0; i < int(map.size()); ++i) {
-        const int x = i % COLUMNS, y = i / COLUMNS;
+        const int x = i % COLUMNS, y = i / COLUMNS, glyph = console.cells[i].glyph;
         const bool ring = x == 0 || x == COLUMNS - 1 || y == 0 || y == ROWS - 1;
-        EXPECT_EQ(map[i], ring ? 1 : map[i] & 1) << "cell " << x << "," << y;
+        // Walls may stand on the console's borders, rules and spaces, never on what it says.
+        const bool says =
+            glyph != 0 && std::string_view(" <>-").find(char(glyph)) == std::string_view::npos;
+        EXPECT_EQ(map[i], ring ? 1 : says ? 0 : map[i] & 1) << "cell " << x << "," << y;
         EXPECT_TRUE(map[i] != 0 || reached[i]) << x << "," << y << " is cut off";
     }
     // Fields and the row ships first march into are clear; field 2's ships turn at the rule.

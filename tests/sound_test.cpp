@@ -75,7 +75,7 @@ TEST_F(SoundTest, MixerFadesAndGrowsItsRing) {
 }
 
 // A tone rises by 13 a sample for 180 samples, holds, and falls back to 13.
-TEST_F(SoundTest, EffectsFollowTheirEnvelopes) {
+TEST_F(SoundTest, GeneratorsFollowTheirEnvelopes) {
     const Samples laser = effect(FX_LASER), hurt = effect(FX_HURT), pickup = effect(FX_PICKUP);
     auto from = [](auto& s, int at, int n) { return Samples(s.begin() + at, s.begin() + at + n); };
     EXPECT_EQ(std::tuple(laser.size(), hurt.size(), pickup.size()),
@@ -87,9 +87,20 @@ TEST_F(SoundTest, EffectsFollowTheirEnvelopes) {
     EXPECT_EQ(from(hurt, 293, 2), (Samples{2324, -2340}));
     EXPECT_EQ(from(pickup, 0, 8), (Samples{0, 3, 14, 29, 47, 64, 77, 82}));
     EXPECT_EQ(from(pickup, 6612, 3), (Samples{-29, -14, -3}));
-    // The explosion is fresh noise on every play, as long at any frequency.
-    EXPECT_EQ(effect(FX_EXPLOSION).size(), noise(350, 5000).samples.size());
-    EXPECT_NE(effect(FX_EXPLOSION), noise(350, 5000).samples);
+    for (const Generator make : {sine, square, sawtooth, noise})
+        for (const uint16_t hz : {0, 1, 22050, 22051, 44100, 44101, 65535})
+            for (const uint32_t ms : {0, 1, 4, 70}) {
+                const Sound sound = make(ms, hz);
+                EXPECT_EQ(sound.length, 2 * sound.samples.size()) << hz << " Hz " << ms << " ms";
+                EXPECT_EQ(sound.length, sound_bytes(ms)) << hz << " Hz " << ms << " ms";
+                for (int16_t sample : sound.samples) ASSERT_LE(std::abs(sample), 2340) << hz;
+            }
+    // Too high a pitch plays the highest there is (the sawtooth's once divided by zero).
+    EXPECT_EQ(sawtooth(70, 44101).samples, sawtooth(70, 44100).samples);
+    EXPECT_EQ(square(70, 30000).samples, square(70, 22050).samples);
+    EXPECT_EQ(sound_bytes(48'000'000), 4'233'600'000u);
+    EXPECT_EQ(sound_bytes(49'000'000), UINT32_MAX) << "past 32 bits, the most they hold";
+    EXPECT_NE(effect(FX_EXPLOSION), effect(FX_EXPLOSION)) << "fresh noise on every play";
     // Seeded, the noise is the C library's rand(), draw for draw, under the envelope.
     seed_noise(77);
     const Samples seeded = noise(350, 0).samples;
@@ -118,27 +129,22 @@ TEST_F(SoundTest, WavConvertsOrWarnsWhenMissing) {
 }
 
 #ifdef __SANITIZE_ADDRESS__
-thread_local bool counting = false;
-size_t heap_calls_made = 0;
-
-// Allocations and frees made on this thread while `action` runs.
-size_t heap_calls(auto action) {
-    heap_calls_made = 0;
-    counting = true;
-    action();
-    counting = false;
-    return heap_calls_made;
-}
+thread_local size_t heap_calls_made = 0; // on this thread alone
 
 // On SDL's audio thread an allocation or a free can wait on a lock that the game thread holds.
 TEST(AudioPath, CallbackNeverAllocatesOrFrees) {
     static const bool installed = __sanitizer_install_malloc_and_free_hooks(
-        [](const volatile void*, size_t) { heap_calls_made += counting; },
-        [](const volatile void*) { heap_calls_made += counting; });
+        [](const volatile void*, size_t) { ++heap_calls_made; },
+        [](const volatile void*) { ++heap_calls_made; });
     if (!installed) GTEST_SKIP() << "the sanitizer refused another pair of allocator hooks";
     const Sound music = load_wav(QUELTIVAR_SOURCE_DIR "/assets/title.wav");
     ASSERT_GT(music.samples.size(), size_t{MIXER_INITIAL_SAMPLES});
     std::vector<uint8_t> stream(1 << 17);
+    const auto heap_calls = [](auto action) {
+        const size_t before = heap_calls_made;
+        action();
+        return heap_calls_made - before;
+    };
     const auto drain = [&](int len) {
         EXPECT_EQ(heap_calls([&] { send_audio(nullptr, stream.data(), len); }), 0u) << len;
     };
