@@ -2,7 +2,6 @@
 #include "harness.h"
 
 #include "display/glyphs.h"
-#include "display/text.h"
 #include "scenes/console.h"
 #include "scenes/title.h"
 #include "sound/mixer.h"
@@ -32,16 +31,10 @@ std::string slurp(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// The tool's exit status.
 int run_tool(const std::string& tool, const std::vector<std::string>& arguments) {
     std::string command = "'" QUELTIVAR_TOOL_DIR "/make_" + tool + "'";
     for (const std::string& argument : arguments) command += " '" + argument + "'";
     return std::system((command + " 2>/dev/null").c_str());
-}
-
-// As the tools write it: 32-bit ARGB, with the alpha that the game's loader keeps.
-Picture picture(const std::string& asset) {
-    return decode_bmp(slurp(ASSETS + asset)).value_or(Picture{});
 }
 
 std::array<Glyph, 256> font_glyphs(const Picture& sheet) {
@@ -61,9 +54,7 @@ std::array<int, CELL> lines(const Glyph& a, const Glyph& b, bool down, auto keep
             n[l] += down ? keep(a[p][l], b[p][l]) : keep(a[l][p], b[l][p]);
     return n;
 }
-int sum(const std::array<int, CELL>& n) {
-    return std::reduce(n.begin(), n.end());
-}
+const auto sum = [](const std::array<int, CELL>& n) { return std::reduce(n.begin(), n.end()); };
 
 // Each folder to the folders it reaches through one include or more.
 Graph reach(Graph graph) {
@@ -103,8 +94,9 @@ TEST(Assets, ToolsRebuildEachAssetAndRefuseAFault) {
     std::filesystem::remove(faulty);
 }
 
-// The font source's words for each glyph the game names; the sheet inks those and no other.
-TEST(Assets, FontDrawsEachNamedGlyphAndNoOther) {
+// The font source's words for each glyph the game names; the sheet inks those and no other, and
+// measured, so that a redraw cannot quietly thin out what a player must see at once.
+TEST(Assets, FontDrawsEachNamedGlyphLegibly) {
     std::map<int, std::string> names = {
         {GLYPH_BLOCK, "solid block, drawn black under every ship"},
         {GLYPH_WALL, "wall block"},
@@ -113,14 +105,13 @@ TEST(Assets, FontDrawsEachNamedGlyphAndNoOther) {
         {GLYPH_PLAYER_BEAM + 1, "player's beam, horizontal"},
         {GLYPH_GUNNER_BEAM, "gunners' beam, vertical"},
         {GLYPH_SLIDER_TRACK, "gunners' beam, horizontal; also the volume slider's track"}};
-    const std::string facings[] = {"up", "right", "down", "left"};
+    const std::string way[] = {"up", "right", "down", "left"};
     for (int dir = 0; dir < 4; ++dir) {
-        names[GLYPH_RAM + dir] = "ram ship facing " + facings[dir];
-        names[GLYPH_GUNNER + dir] = "gunner ship facing " + facings[dir];
-        names[GLYPH_COMET + dir] = "comet heading " + facings[dir];
-        names[GLYPH_PLAYER + dir] = "player ship facing " + facings[dir];
-        names[GLYPH_CANNON + dir] =
-            "player's cannon facing " + facings[dir] + ", with corner marks";
+        names[GLYPH_RAM + dir] = "ram ship facing " + way[dir];
+        names[GLYPH_GUNNER + dir] = "gunner ship facing " + way[dir];
+        names[GLYPH_COMET + dir] = "comet heading " + way[dir];
+        names[GLYPH_PLAYER + dir] = "player ship facing " + way[dir];
+        names[GLYPH_CANNON + dir] = "player's cannon facing " + way[dir] + ", with corner marks";
     }
     for (char c = '!'; c <= '~'; ++c)
         names[c] = c == '\'' ? "apostrophe" : std::string{'\'', c, '\''};
@@ -136,7 +127,7 @@ TEST(Assets, FontDrawsEachNamedGlyphAndNoOther) {
             for (int code = first; code <= last; ++code) strip.push_back(code);
     }
     EXPECT_EQ(strip, caption) << "the title caption";
-    const Picture sheet = picture("font.bmp");
+    const Picture sheet = decode_bmp(slurp(ASSETS + "font.bmp")).value_or(Picture{});
     ASSERT_EQ(sheet.argb.size(), size_t(16 * CELL * 16 * CELL));
     for (const uint32_t pixel : sheet.argb)
         ASSERT_TRUE(pixel == 0xFFFFFFFF || pixel >> 24 == 0) << "neither white ink nor clear";
@@ -146,14 +137,8 @@ TEST(Assets, FontDrawsEachNamedGlyphAndNoOther) {
         EXPECT_EQ(g[code] != Glyph{}, !names[code].empty() || std::ranges::count(caption, code))
             << "glyph " << code;
     }
-    for (const auto& row : g[GLYPH_BLOCK])
-        EXPECT_EQ(std::ranges::count(row, true), CELL) << "solid";
-}
-
-// Measured on the sheet, so that a redraw cannot quietly thin out what a player must see at once.
-TEST(Assets, FontReadsAtAGlance) {
-    const std::array<Glyph, 256> g = font_glyphs(picture("font.bmp"));
     const auto ink = [](bool a, bool) { return a; };
+    EXPECT_EQ(sum(lines(g[GLYPH_BLOCK], {}, false, ink)), CELL * CELL) << "solid";
     for (const bool down : {true, false}) { // the vertical beam, then the horizontal
         const std::array<int, CELL> beam = lines(g[GLYPH_GUNNER_BEAM + !down], {}, down, ink);
         EXPECT_GE(std::ranges::count(beam, CELL), 3) << "a fired beam is solid, 3 pixels or more";
@@ -257,7 +242,7 @@ TEST(Assets, WaveScriptSendsEveryEnemyKind) {
     EXPECT_GE(levels, 5);
 }
 
-TEST(Assets, TitleArtLeavesTheFixedTextsClear) {
+TEST(Assets, TitleArtLeavesTheTextsClearAndMusicFits) {
     std::istringstream art(slurp(ASSETS + "title.txt"));
     std::vector<std::string> lines;
     for (std::string line; std::getline(art, line);) lines.push_back(line);
@@ -277,9 +262,6 @@ TEST(Assets, TitleArtLeavesTheFixedTextsClear) {
     };
     for (const auto& [row, first, last] : texts)
         EXPECT_GE(lines[row].find_first_not_of(' ', first - 1), last) << row;
-}
-
-TEST(Assets, TitleMusicIsHalfAMinuteUnclipped) {
     const std::vector<int16_t> pcm = load_wav((ASSETS + "title.wav").c_str()).samples;
     ASSERT_TRUE(pcm.size() >= 20 * AUDIO_RATE && pcm.size() <= 40 * AUDIO_RATE) << pcm.size();
     const auto [low, high] = std::ranges::minmax(pcm);

@@ -4,7 +4,6 @@
 #include "sound/sound.h"
 #include "tool.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
@@ -21,15 +20,13 @@ Sound sound_of(const Samples& samples) {
     return Sound{.length = static_cast<uint32_t>(2 * samples.size()), .samples = samples};
 }
 
-// What the device receives for the next `count` output samples.
-Samples play(size_t count) {
+Samples sent(size_t count) {
     Samples out(count, 12345); // garbage that every slot must overwrite
     send_audio(nullptr, reinterpret_cast<uint8_t*>(out.data()), static_cast<int>(2 * count));
     return out;
 }
 
-// What play_effect queues on an empty mixer.
-Samples effect(uint8_t index) {
+Samples queued_effect(uint8_t index) {
     empty_mixer();
     play_effect(index);
     return queued_samples();
@@ -42,26 +39,22 @@ struct SoundTest : testing::Test {
     }
 };
 
-TEST_F(SoundTest, MixerSaturatesAndScalesByVolume) {
+TEST_F(SoundTest, MixerSaturatesScalesFadesAndGrows) {
     queue_sound(sound_of(Samples(5000, 1234)));
     empty_mixer();
     stop_sound(); // on an empty mixer
     queue_sound(sound_of(Samples(100, -3000)));
     Samples expected(100, -3000 / 20 * 10);
     expected.resize(2048, 0); // then silence
-    EXPECT_EQ(play(2048), expected);
+    EXPECT_EQ(sent(2048), expected);
     EXPECT_TRUE(mixer_drained());
     queue_sound(sound_of({600, -1000, 19, -39, 30000, -30000}));
     queue_sound(Sound{.length = 15, .samples = {400, 0, 0, 0, 10000, -10000, 20, 999}}); // odd byte
     EXPECT_EQ(queued_samples(), (Samples{1000, -1000, 19, -39, 32767, -32768, 20}));
-    EXPECT_EQ(play(4), (Samples{500, -500, 0, -10}));
-    VOLUME = 0;
-    EXPECT_EQ(play(3), Samples(3, 0));
-}
-
-TEST_F(SoundTest, MixerFadesAndGrowsItsRing) {
+    EXPECT_EQ(sent(4), (Samples{500, -500, 0, -10}));
+    reset_mixer();
     queue_sound(sound_of(Samples(MIXER_INITIAL_SAMPLES - 250, 0)));
-    play(MIXER_INITIAL_SAMPLES - 250); // what is queued next wraps around the end of the ring
+    sent(MIXER_INITIAL_SAMPLES - 250); // what is queued next wraps around the end of the ring
     queue_sound(sound_of(Samples(300, 9000)));
     queue_sound(sound_of({0, -8000, -10000}));
     stop_sound();
@@ -72,14 +65,16 @@ TEST_F(SoundTest, MixerFadesAndGrowsItsRing) {
     for (int16_t& sample : faded) sample += 400;
     faded.resize(MIXER_INITIAL_SAMPLES + 1, 400);
     EXPECT_EQ(queued_samples(), faded);
+    VOLUME = 0;
+    EXPECT_EQ(sent(3), Samples(3, 0));
 }
 
 // A tone rises by 13 a sample for 180 samples, holds, and falls back to 13.
 TEST_F(SoundTest, GeneratorsFollowTheirEnvelopes) {
-    const Samples laser = effect(FX_LASER), hurt = effect(FX_HURT), pickup = effect(FX_PICKUP);
+    const Samples laser = queued_effect(FX_LASER), hurt = queued_effect(FX_HURT),
+                  pickup = queued_effect(FX_PICKUP);
     auto from = [](auto& s, int at, int n) { return Samples(s.begin() + at, s.begin() + at + n); };
-    EXPECT_EQ(std::tuple(laser.size(), hurt.size(), pickup.size()),
-              std::tuple(3087u, 2205u, 6615u));
+    EXPECT_EQ(hurt.size(), 2205u) << "laser and pickup: their releases end below";
     EXPECT_EQ(from(laser, 0, 3), (Samples{0, 13, 26}));
     EXPECT_EQ(from(laser, 47, 5), (Samples{611, 624, -637, -650, -663}));
     EXPECT_EQ(from(laser, 3084, 3), (Samples{39, 26, 13}));
@@ -100,7 +95,8 @@ TEST_F(SoundTest, GeneratorsFollowTheirEnvelopes) {
     EXPECT_EQ(square(70, 30000).samples, square(70, 22050).samples);
     EXPECT_EQ(sound_bytes(48'000'000), 4'233'600'000u);
     EXPECT_EQ(sound_bytes(49'000'000), UINT32_MAX) << "past 32 bits, the most they hold";
-    EXPECT_NE(effect(FX_EXPLOSION), effect(FX_EXPLOSION)) << "fresh noise on every play";
+    EXPECT_NE(queued_effect(FX_EXPLOSION), queued_effect(FX_EXPLOSION))
+        << "fresh noise on every play";
     // Seeded, the noise is the C library's rand(), draw for draw, under the envelope.
     seed_noise(77);
     const Samples seeded = noise(350, 0).samples;
@@ -111,7 +107,7 @@ TEST_F(SoundTest, GeneratorsFollowTheirEnvelopes) {
     EXPECT_EQ(noise(350, 0).samples, seeded);
 }
 
-TEST_F(SoundTest, WavConvertsOrWarnsWhenMissing) {
+TEST_F(SoundTest, WavConvertsTo44100HzMono) {
     // Unsigned 8-bit stereo at half the rate: 64 above silence on the left, silence on the right.
     std::string wav =
         wav_header({.channels = 2, .rate = 22050, .byte_rate = 44100, .bits = 8}, 2000);
@@ -121,11 +117,6 @@ TEST_F(SoundTest, WavConvertsOrWarnsWhenMissing) {
     const Sound sound = load_wav("stereo.wav");
     ASSERT_EQ(sound.samples.size(), 2000u) << "44100 Hz mono";
     for (size_t i = 200; i < 1800; ++i) ASSERT_NEAR(sound.samples[i], 64 * 256 / 2, 100) << i;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(load_wav("missing.wav").length, 0u);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "queltivar: warning: cannot load " + work.dir +
-                  "/missing.wav: No such file or directory\n");
 }
 
 #ifdef __SANITIZE_ADDRESS__
@@ -152,15 +143,12 @@ TEST(AudioPath, CallbackNeverAllocatesOrFrees) {
     drain(4096);   // nothing queued at all
     EXPECT_GE(heap_calls([] { play_effect(FX_LASER); }), 1u) << "the counter counts";
     for (int len : {1, 1470, 4095, 2 * 40000}) drain(len); // the last runs the queue dry
-    play_effect(FX_EXPLOSION);
-    drain(735);
     EXPECT_GE(heap_calls([&] { queue_sound(music); }), 2u) << "a bigger ring, the old one freed";
     const int lengths[] = {1470, 4096, 8191, 3, 1 << 17};
     for (size_t i = 0; !mixer_drained(); ++i) {
         play_effect(uint8_t(i % SOUND_EFFECTS.size()));
         drain(lengths[i % std::size(lengths)]);
     }
-    drain(2048); // and dry again
     reset_mixer();
 }
 #endif
