@@ -150,12 +150,10 @@ TEST(Assets, FontDrawsEachNamedGlyphLegibly) {
     for (const int dir : {0, 1}) { // turned about, a gunner changes half its outline or more
         const Glyph &a = g[GLYPH_GUNNER + dir], &b = g[GLYPH_GUNNER + dir + 2];
         EXPECT_GE(2 * sum(lines(a, b, false, std::not_equal_to{})),
-                  sum(lines(a, b, false, std::logical_or{})))
-            << dir;
+                  sum(lines(a, b, false, std::logical_or{})));
     }
-    // Else a hit player looks like a hit enemy.
     const auto outside = [](bool a, bool b) { return a && !b; };
-    for (int dir = 0; dir < 4; ++dir)
+    for (int dir = 0; dir < 4; ++dir) // else a hit player looks like a hit enemy
         EXPECT_GE(sum(lines(g[GLYPH_CANNON + dir], g[GLYPH_HIT_FLASH], false, outside)), 24) << dir;
 }
 

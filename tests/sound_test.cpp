@@ -26,20 +26,15 @@ Samples sent(size_t count) {
     return out;
 }
 
-Samples queued_effect(uint8_t index) {
+Samples effect(uint8_t index) {
     empty_mixer();
     play_effect(index);
     return queued_samples();
 }
 
-struct SoundTest : testing::Test {
-    void SetUp() override {
-        reset_mixer(); // as if never used: the next queue makes a ring of 2^15 samples
-        VOLUME = 10;
-    }
-};
-
-TEST_F(SoundTest, MixerSaturatesScalesFadesAndGrows) {
+TEST(Sound, MixerSaturatesScalesFadesAndGrows) {
+    reset_mixer(); // as if never used: the next queue makes a ring of 2^15 samples
+    VOLUME = 10;
     queue_sound(sound_of(Samples(5000, 1234)));
     empty_mixer();
     stop_sound(); // on an empty mixer
@@ -70,9 +65,8 @@ TEST_F(SoundTest, MixerSaturatesScalesFadesAndGrows) {
 }
 
 // A tone rises by 13 a sample for 180 samples, holds, and falls back to 13.
-TEST_F(SoundTest, GeneratorsFollowTheirEnvelopes) {
-    const Samples laser = queued_effect(FX_LASER), hurt = queued_effect(FX_HURT),
-                  pickup = queued_effect(FX_PICKUP);
+TEST(Sound, GeneratorsFollowTheirEnvelopes) {
+    const Samples laser = effect(FX_LASER), hurt = effect(FX_HURT), pickup = effect(FX_PICKUP);
     auto from = [](auto& s, int at, int n) { return Samples(s.begin() + at, s.begin() + at + n); };
     EXPECT_EQ(hurt.size(), 2205u) << "laser and pickup: their releases end below";
     EXPECT_EQ(from(laser, 0, 3), (Samples{0, 13, 26}));
@@ -95,8 +89,7 @@ TEST_F(SoundTest, GeneratorsFollowTheirEnvelopes) {
     EXPECT_EQ(square(70, 30000).samples, square(70, 22050).samples);
     EXPECT_EQ(sound_bytes(48'000'000), 4'233'600'000u);
     EXPECT_EQ(sound_bytes(49'000'000), UINT32_MAX) << "past 32 bits, the most they hold";
-    EXPECT_NE(queued_effect(FX_EXPLOSION), queued_effect(FX_EXPLOSION))
-        << "fresh noise on every play";
+    EXPECT_NE(effect(FX_EXPLOSION), effect(FX_EXPLOSION)) << "fresh noise on every play";
     // Seeded, the noise is the C library's rand(), draw for draw, under the envelope.
     seed_noise(77);
     const Samples seeded = noise(350, 0).samples;
@@ -107,7 +100,7 @@ TEST_F(SoundTest, GeneratorsFollowTheirEnvelopes) {
     EXPECT_EQ(noise(350, 0).samples, seeded);
 }
 
-TEST_F(SoundTest, WavConvertsTo44100HzMono) {
+TEST(Sound, WavConvertsTo44100HzMono) {
     // Unsigned 8-bit stereo at half the rate: 64 above silence on the left, silence on the right.
     std::string wav =
         wav_header({.channels = 2, .rate = 22050, .byte_rate = 44100, .bits = 8}, 2000);
