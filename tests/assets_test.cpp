@@ -37,15 +37,6 @@ int run_tool(const std::string& tool, const std::vector<std::string>& arguments)
     return std::system((command + " 2>/dev/null").c_str());
 }
 
-std::array<Glyph, 256> font_glyphs(const Picture& sheet) {
-    std::array<Glyph, 256> glyphs{};
-    for (size_t i = 0; i < sheet.argb.size(); ++i) {
-        const size_t x = i % sheet.width, y = i / sheet.width;
-        glyphs[y / CELL * 16 + x / CELL][y % CELL][x % CELL] = sheet.argb[i] >> 24;
-    }
-    return glyphs;
-}
-
 // Per line of two glyphs (rows, or columns when `down`), the pixels where keep(a, b) holds.
 std::array<int, CELL> lines(const Glyph& a, const Glyph& b, bool down, auto keep) {
     std::array<int, CELL> n{};
@@ -129,23 +120,24 @@ TEST(Assets, FontDrawsEachNamedGlyphLegibly) {
     EXPECT_EQ(strip, caption) << "the title caption";
     const Picture sheet = decode_bmp(slurp(ASSETS + "font.bmp")).value_or(Picture{});
     ASSERT_EQ(sheet.argb.size(), size_t(16 * CELL * 16 * CELL));
-    for (const uint32_t pixel : sheet.argb)
-        ASSERT_TRUE(pixel == 0xFFFFFFFF || pixel >> 24 == 0) << "neither white ink nor clear";
-    const std::array<Glyph, 256> g = font_glyphs(sheet);
-    for (int code = 0; code < 256; ++code) {
-        EXPECT_EQ(drawn[code], names[code]) << "glyph " << code;
-        EXPECT_EQ(g[code] != Glyph{}, !names[code].empty() || std::ranges::count(caption, code))
-            << "glyph " << code;
+    std::array<Glyph, 256> g{};
+    for (size_t i = 0; i < sheet.argb.size(); ++i) {
+        const size_t x = i % sheet.width, y = i / sheet.width, alpha = sheet.argb[i] >> 24;
+        ASSERT_TRUE(alpha == 0 || sheet.argb[i] == 0xFFFFFFFF) << "neither white ink nor clear";
+        g[y / CELL * 16 + x / CELL][y % CELL][x % CELL] = alpha;
     }
+    for (int code = 0; code < 256; ++code) // its words, and whether it is inked
+        EXPECT_EQ(std::pair(drawn[code], g[code] != Glyph{}),
+                  std::pair(names[code], !names[code].empty() || std::ranges::count(caption, code)))
+            << "glyph " << code;
     const auto ink = [](bool a, bool) { return a; };
     EXPECT_EQ(sum(lines(g[GLYPH_BLOCK], {}, false, ink)), CELL * CELL) << "solid";
-    for (const bool down : {true, false}) { // the vertical beam, then the horizontal
+    for (const bool down : {true, false}) { // vertical beam and rule, then horizontal
         const std::array<int, CELL> beam = lines(g[GLYPH_GUNNER_BEAM + !down], {}, down, ink);
         EXPECT_GE(std::ranges::count(beam, CELL), 3) << "a fired beam is solid, 3 pixels or more";
         EXPECT_GE(sum(beam), 72) << "an aim, drawn at 75/255, shows on black";
+        EXPECT_TRUE(std::ranges::count(lines(g[down ? '|' : '-'], {}, down, ink), CELL));
     }
-    EXPECT_TRUE(std::ranges::count(lines(g['-'], {}, false, ink), CELL)) << "'-' edge to edge";
-    EXPECT_TRUE(std::ranges::count(lines(g['|'], {}, true, ink), CELL)) << "'|' edge to edge";
     for (const int width : lines(g['!'], {}, false, ink)) EXPECT_TRUE(width == 0 || width >= 4);
     for (const int dir : {0, 1}) { // turned about, a gunner changes half its outline or more
         const Glyph &a = g[GLYPH_GUNNER + dir], &b = g[GLYPH_GUNNER + dir + 2];
@@ -203,8 +195,7 @@ TEST(Assets, MapIsClosedReachableAndClearOnFieldsAndConsole) {
         const int x = i % COLUMNS, y = i / COLUMNS, glyph = console.cells[i].glyph;
         const bool ring = x == 0 || x == COLUMNS - 1 || y == 0 || y == ROWS - 1;
         // Walls may stand on the console's borders, rules and spaces, never on what it says.
-        const bool says =
-            glyph != 0 && std::string_view(" <>-").find(char(glyph)) == std::string_view::npos;
+        const bool says = glyph != 0 && !std::ranges::count(std::string_view(" <>-"), glyph);
         EXPECT_EQ(map[i], ring ? 1 : says ? 0 : map[i] & 1) << "cell " << x << "," << y;
         EXPECT_TRUE(map[i] != 0 || reached[i]) << x << "," << y << " is cut off";
     }

@@ -28,8 +28,7 @@ struct TitleTest : testing::Test {
     WorkDir work;
     // Music whose sample i is 1000 + i.
     void start(const std::string& art, uint32_t samples) {
-        std::string wav =
-            wav_header({.rate = AUDIO_RATE, .byte_rate = 2 * AUDIO_RATE}, samples * 2);
+        auto wav = wav_header({.rate = AUDIO_RATE, .byte_rate = 2 * AUDIO_RATE}, samples * 2);
         for (uint32_t i = 0; i < samples; i++) put_le(wav, 1000 + i, 2);
         write_file("assets/title.wav", wav);
         write_file("assets/title.txt", art);
@@ -52,10 +51,10 @@ TEST(Text, ASheetServesEveryGlyphOrIsRefused) {
         SDL_RenderClear(RENDERER);
         for (int g = 0; g < 256; g++) print_char(g, g / 64, g % 64, g % 2 ? PINK : CYAN);
         const Frame frame = read_frame();
-        for (int g = 0; g < 256; g++) {
-            EXPECT_EQ(frame.at(g / 64, g % 64).glyph, g) << width;
-            EXPECT_TRUE(g == 0 || same_colour(frame.at(g / 64, g % 64), g % 2 ? PINK : CYAN));
-        }
+        for (int g = 0; g < 256; g++)
+            EXPECT_TRUE(frame.at(g / 64, g % 64).glyph == g &&
+                        (g == 0 || same_colour(frame.at(g / 64, g % 64), g % 2 ? PINK : CYAN)))
+                << width << ": glyph " << g;
     }
     const struct {
         int32_t width, height;
@@ -73,8 +72,7 @@ TEST(Text, ASheetServesEveryGlyphOrIsRefused) {
         // The oldest header (12 bytes) has 16-bit sizes, later ones signed 32-bit sizes.
         std::string bmp = "BM" + std::string(12, '\0');
         put_le(bmp, header, 4);
-        put_le(bmp, uint32_t(width), header == 12 ? 2 : 4);
-        put_le(bmp, uint32_t(height), header == 12 ? 2 : 4);
+        for (int32_t side : {width, height}) put_le(bmp, uint32_t(side), header == 12 ? 2 : 4);
         put_le(bmp, 1 | 32 << 16, 4); // 1 plane, 32 bits a pixel
         bmp.resize(14 + header, '\0');
         if (header == 0) write_test_font("assets/font.bmp", width, height);
@@ -114,7 +112,7 @@ TEST(Text, StringsAlphaAndTheVeil) {
     EXPECT_EQ(read_frame().at(2, 3).r, 0) << "a clear after the veil is plain black";
 }
 
-TEST_F(TitleTest, ShowsFrameCaptionArtNamePlayAndSlider) {
+TEST_F(TitleTest, ShowsFrameCaptionArtAndSlider) {
     const std::string long_line = std::string(62, 'x') + "yz" + std::string(6, 'x'); // y ends a row
     // Read as a line reader reads: a CR LF is one line feed, a lone CR a character.
     start("stars\r\n" + long_line + "\nC\rD\r\n\r\n", 10);
@@ -127,9 +125,6 @@ TEST_F(TitleTest, ShowsFrameCaptionArtNamePlayAndSlider) {
     EXPECT_EQ(frame.text(0, 1, 6), "stars\n") << "the line feed is drawn as its code";
     EXPECT_EQ(frame.text(2, 1, 8), "zxxxxxx\n") << "the rest of a long line starts a row";
     EXPECT_EQ(frame.text(3, 1, 5) + frame.text(4, 1, 2), "C\rD\n \n ") << "then nothing";
-    EXPECT_EQ(frame.text(5, 21, 22), "QUELTIVAR NOSPERIDA KU");
-    EXPECT_EQ(frame.text(PLAY_ROW, PLAY_COL, PLAY_CELLS), PLAY_LABEL);
-    EXPECT_TRUE(same_colour(frame.at(PLAY_ROW, PLAY_COL + PLAY_CELLS - 1), WHITE));
     EXPECT_EQ(frame.text(30, 29, 6) + frame.text(31, 32, 1), "VOLUME+");
     leave_title();
     write_file("assets/title.txt", "one\n");

@@ -7,12 +7,6 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 
-#ifdef __SANITIZE_ADDRESS__
-// gcc's libasan has the allocator hooks without always shipping their header.
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
-                                                         void (*)(const volatile void*));
-#endif
-
 namespace {
 using Samples = std::vector<int16_t>;
 
@@ -102,8 +96,7 @@ TEST(Sound, GeneratorsFollowTheirEnvelopes) {
 
 TEST(Sound, WavConvertsTo44100HzMono) {
     // Unsigned 8-bit stereo at half the rate: 64 above silence on the left, silence on the right.
-    std::string wav =
-        wav_header({.channels = 2, .rate = 22050, .byte_rate = 44100, .bits = 8}, 2000);
+    auto wav = wav_header({.channels = 2, .rate = 22050, .byte_rate = 44100, .bits = 8}, 2000);
     for (int frame = 0; frame < 1000; ++frame) wav += "\xc0\x80";
     WorkDir work;
     write_file("stereo.wav", wav);
@@ -113,6 +106,9 @@ TEST(Sound, WavConvertsTo44100HzMono) {
 }
 
 #ifdef __SANITIZE_ADDRESS__
+// gcc's libasan has the allocator hooks without always shipping their header.
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
+                                                         void (*)(const volatile void*));
 thread_local size_t heap_calls_made = 0; // on this thread alone
 
 // On SDL's audio thread an allocation or a free can wait on a lock that the game thread holds.
