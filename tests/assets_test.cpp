@@ -1,6 +1,8 @@
 // The repository's own files: its assets, rebuilt and fit for the game, and its layers.
+#include "harness.h"
+
 #include "display/glyphs.h"
-#include "display/text.h"
+#include "scenes/console.h"
 #include "scenes/title.h"
 #include "sound/mixer.h"
 #include "sound/sound.h"
@@ -14,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <map>
+#include <numeric>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -28,26 +31,21 @@ std::string slurp(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// The tool's exit status.
 int run_tool(const std::string& tool, const std::vector<std::string>& arguments) {
     std::string command = "'" QUELTIVAR_TOOL_DIR "/make_" + tool + "'";
     for (const std::string& argument : arguments) command += " '" + argument + "'";
     return std::system((command + " 2>/dev/null").c_str());
 }
 
-// As the tools write it: 32-bit ARGB, with the alpha that the game's loader keeps.
-Picture picture(const std::string& asset) {
-    return decode_bmp(slurp(ASSETS + asset)).value_or(Picture{});
+// Per line of two glyphs (rows, or columns when `down`), the pixels where keep(a, b) holds.
+std::array<int, CELL> lines(const Glyph& a, const Glyph& b, bool down, auto keep) {
+    std::array<int, CELL> n{};
+    for (int l = 0; l < CELL; ++l)
+        for (int p = 0; p < CELL; ++p)
+            n[l] += down ? keep(a[p][l], b[p][l]) : keep(a[l][p], b[l][p]);
+    return n;
 }
-
-std::array<Glyph, 256> font_glyphs(const Picture& sheet) {
-    std::array<Glyph, 256> glyphs{};
-    for (size_t i = 0; i < sheet.argb.size(); ++i) {
-        const size_t x = i % sheet.width, y = i / sheet.width;
-        glyphs[y / CELL * 16 + x / CELL][y % CELL][x % CELL] = sheet.argb[i] >> 24;
-    }
-    return glyphs;
-}
+const auto sum = [](const std::array<int, CELL>& n) { return std::reduce(n.begin(), n.end()); };
 
 // Each folder to the folders it reaches through one include or more.
 Graph reach(Graph graph) {
@@ -87,8 +85,9 @@ TEST(Assets, ToolsRebuildEachAssetAndRefuseAFault) {
     std::filesystem::remove(faulty);
 }
 
-// The font source's words for each glyph the game names; the sheet inks those and no other.
-TEST(Assets, FontDrawsEachNamedGlyphAndNoOther) {
+// The font source's words for each glyph the game names; the sheet inks those and no other, and
+// measured, so that a redraw cannot quietly thin out what a player must see at once.
+TEST(Assets, FontDrawsEachNamedGlyphLegibly) {
     std::map<int, std::string> names = {
         {GLYPH_BLOCK, "solid block, drawn black under every ship"},
         {GLYPH_WALL, "wall block"},
@@ -97,14 +96,13 @@ TEST(Assets, FontDrawsEachNamedGlyphAndNoOther) {
         {GLYPH_PLAYER_BEAM + 1, "player's beam, horizontal"},
         {GLYPH_GUNNER_BEAM, "gunners' beam, vertical"},
         {GLYPH_SLIDER_TRACK, "gunners' beam, horizontal; also the volume slider's track"}};
-    const std::string facings[] = {"up", "right", "down", "left"};
+    const std::string way[] = {"up", "right", "down", "left"};
     for (int dir = 0; dir < 4; ++dir) {
-        names[GLYPH_RAM + dir] = "ram ship facing " + facings[dir];
-        names[GLYPH_GUNNER + dir] = "gunner ship facing " + facings[dir];
-        names[GLYPH_COMET + dir] = "comet heading " + facings[dir];
-        names[GLYPH_PLAYER + dir] = "player ship facing " + facings[dir];
-        names[GLYPH_CANNON + dir] =
-            "player's cannon facing " + facings[dir] + ", with corner marks";
+        names[GLYPH_RAM + dir] = "ram ship facing " + way[dir];
+        names[GLYPH_GUNNER + dir] = "gunner ship facing " + way[dir];
+        names[GLYPH_COMET + dir] = "comet heading " + way[dir];
+        names[GLYPH_PLAYER + dir] = "player ship facing " + way[dir];
+        names[GLYPH_CANNON + dir] = "player's cannon facing " + way[dir] + ", with corner marks";
     }
     for (char c = '!'; c <= '~'; ++c)
         names[c] = c == '\'' ? "apostrophe" : std::string{'\'', c, '\''};
@@ -120,18 +118,35 @@ TEST(Assets, FontDrawsEachNamedGlyphAndNoOther) {
             for (int code = first; code <= last; ++code) strip.push_back(code);
     }
     EXPECT_EQ(strip, caption) << "the title caption";
-    const Picture sheet = picture("font.bmp");
+    const Picture sheet = decode_bmp(slurp(ASSETS + "font.bmp")).value_or(Picture{});
     ASSERT_EQ(sheet.argb.size(), size_t(16 * CELL * 16 * CELL));
-    for (const uint32_t pixel : sheet.argb)
-        ASSERT_TRUE(pixel == 0xFFFFFFFF || pixel >> 24 == 0) << "neither white ink nor clear";
-    const std::array<Glyph, 256> g = font_glyphs(sheet);
-    for (int code = 0; code < 256; ++code) {
-        EXPECT_EQ(drawn[code], names[code]) << "glyph " << code;
-        EXPECT_EQ(g[code] != Glyph{}, !names[code].empty() || std::ranges::count(caption, code))
-            << "glyph " << code;
+    std::array<Glyph, 256> g{};
+    for (size_t i = 0; i < sheet.argb.size(); ++i) {
+        const size_t x = i % sheet.width, y = i / sheet.width, alpha = sheet.argb[i] >> 24;
+        ASSERT_TRUE(alpha == 0 || sheet.argb[i] == 0xFFFFFFFF) << "neither white ink nor clear";
+        g[y / CELL * 16 + x / CELL][y % CELL][x % CELL] = alpha;
     }
-    for (const auto& row : g[GLYPH_BLOCK])
-        EXPECT_EQ(std::ranges::count(row, true), CELL) << "solid";
+    for (int code = 0; code < 256; ++code) // its words, and whether it is inked
+        EXPECT_EQ(std::pair(drawn[code], g[code] != Glyph{}),
+                  std::pair(names[code], !names[code].empty() || std::ranges::count(caption, code)))
+            << "glyph " << code;
+    const auto ink = [](bool a, bool) { return a; };
+    EXPECT_EQ(sum(lines(g[GLYPH_BLOCK], {}, false, ink)), CELL * CELL) << "solid";
+    for (const bool down : {true, false}) { // vertical beam and rule, then horizontal
+        const std::array<int, CELL> beam = lines(g[GLYPH_GUNNER_BEAM + !down], {}, down, ink);
+        EXPECT_GE(std::ranges::count(beam, CELL), 3) << "a fired beam is solid, 3 pixels or more";
+        EXPECT_GE(sum(beam), 72) << "an aim, drawn at 75/255, shows on black";
+        EXPECT_TRUE(std::ranges::count(lines(g[down ? '|' : '-'], {}, down, ink), CELL));
+    }
+    for (const int width : lines(g['!'], {}, false, ink)) EXPECT_TRUE(width == 0 || width >= 4);
+    for (const int dir : {0, 1}) { // turned about, a gunner changes half its outline or more
+        const Glyph &a = g[GLYPH_GUNNER + dir], &b = g[GLYPH_GUNNER + dir + 2];
+        EXPECT_GE(2 * sum(lines(a, b, false, std::not_equal_to{})),
+                  sum(lines(a, b, false, std::logical_or{})));
+    }
+    const auto outside = [](bool a, bool b) { return a && !b; };
+    for (int dir = 0; dir < 4; ++dir) // else a hit player looks like a hit enemy
+        EXPECT_GE(sum(lines(g[GLYPH_CANNON + dir], g[GLYPH_HIT_FLASH], false, outside)), 24) << dir;
 }
 
 TEST(Assets, IconIsRebuiltAtEverySize) {
@@ -157,7 +172,7 @@ TEST(Assets, IconIsRebuiltAtEverySize) {
     std::filesystem::remove("assets_test_icon.txt");
 }
 
-TEST(Assets, MapIsClosedReachableAndClearOnTheFields) {
+TEST(Assets, MapIsClosedReachableAndClearOnFieldsAndConsole) {
     const std::string map = slurp(ASSETS + "map.dat");
     const int start = ROWS / 2 * COLUMNS + COLUMNS / 2;
     ASSERT_TRUE(map.size() == ROWS * COLUMNS && map[start] == 0) << "a wall on the start";
@@ -169,10 +184,19 @@ TEST(Assets, MapIsClosedReachableAndClearOnTheFields) {
         reached[cell] = true;
         next.insert(next.end(), {cell - COLUMNS, cell + 1, cell + COLUMNS, cell - 1});
     }
+    // The console at its fullest: bars full, level 1's last line under level 10, a long score.
+    Headless game;
+    SCORE = 999999;
+    for (Spawner spawner = parse_spawner({}); spawner.level <= 10; spawner.level += 9)
+        print_console(spawner, SHIPS[PLAYER], SHIPS[COMET], {});
+    const Frame console = read_frame();
+    SCORE = 0;
     for (int i = 0; i < int(map.size()); ++i) {
-        const int x = i % COLUMNS, y = i / COLUMNS;
+        const int x = i % COLUMNS, y = i / COLUMNS, glyph = console.cells[i].glyph;
         const bool ring = x == 0 || x == COLUMNS - 1 || y == 0 || y == ROWS - 1;
-        EXPECT_EQ(map[i], ring ? 1 : map[i] & 1) << "cell " << x << "," << y;
+        // Walls may stand on the console's borders, rules and spaces, never on what it says.
+        const bool says = glyph != 0 && !std::ranges::count(std::string_view(" <>-"), glyph);
+        EXPECT_EQ(map[i], ring ? 1 : says ? 0 : map[i] & 1) << "cell " << x << "," << y;
         EXPECT_TRUE(map[i] != 0 || reached[i]) << x << "," << y << " is cut off";
     }
     // Fields and the row ships first march into are clear; field 2's ships turn at the rule.
@@ -207,7 +231,7 @@ TEST(Assets, WaveScriptSendsEveryEnemyKind) {
     EXPECT_GE(levels, 5);
 }
 
-TEST(Assets, TitleArtLeavesTheFixedTextsClear) {
+TEST(Assets, TitleArtLeavesTheTextsClearAndMusicFits) {
     std::istringstream art(slurp(ASSETS + "title.txt"));
     std::vector<std::string> lines;
     for (std::string line; std::getline(art, line);) lines.push_back(line);
@@ -227,9 +251,6 @@ TEST(Assets, TitleArtLeavesTheFixedTextsClear) {
     };
     for (const auto& [row, first, last] : texts)
         EXPECT_GE(lines[row].find_first_not_of(' ', first - 1), last) << row;
-}
-
-TEST(Assets, TitleMusicIsHalfAMinuteUnclipped) {
     const std::vector<int16_t> pcm = load_wav((ASSETS + "title.wav").c_str()).samples;
     ASSERT_TRUE(pcm.size() >= 20 * AUDIO_RATE && pcm.size() <= 40 * AUDIO_RATE) << pcm.size();
     const auto [low, high] = std::ranges::minmax(pcm);
