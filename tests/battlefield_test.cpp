@@ -179,8 +179,7 @@ TEST_F(Battlefield, HitEnemyPausesRedRamTakesTwoKillScores) {
                     ? "-"
                     : std::to_string(army[0].x) + ":" + std::to_string(army[0].integrity) + " ";
     }
-    EXPECT_EQ(seen, "11:2 11:1 11:1 12:1 12:0 12:0 -");
-    EXPECT_EQ(SCORE, 100u);
+    EXPECT_EQ(std::tuple(seen, SCORE), std::tuple("11:2 11:1 11:1 12:1 12:0 12:0 -", 100u));
     empty_mixer(); // the explosion
     player = place(PLAYER, 20, 20);
     mark_cell(20, 20);

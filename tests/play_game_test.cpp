@@ -1,5 +1,4 @@
-// The wave script, its spawn fields, the status console, input and whole games, read off the
-// screen; and the bot's seeded games.
+// Wave scripts, fields, the console, input and whole games read off the screen; the bot's games.
 #include "bot.h"
 #include "game_parts.h"
 #include "tool.h"
@@ -167,10 +166,9 @@ TEST_F(PlayGame, ShipReleasedOntoPlayerRamsIt) {
 TEST_F(PlayGame, ConsoleOpensFullAndPauseCostsNoGameTime) {
     start({OPENING});
     const Frame shown = frame(10);
-    EXPECT_EQ(shown.text(1, 1, 62), boxed(">LASER: " + std::string(50, '*')));
-    EXPECT_EQ(shown.text(2, 1, 62), boxed(">SHIP INTEGRITY: |||||"));
-    EXPECT_EQ(shown.text(3, 1, 62), boxed(">LEVEL: 1"));
-    EXPECT_EQ(shown.text(4, 1, 62), boxed(">SCORE: 0"));
+    const std::string lines[] = {">LASER: " + std::string(50, '*'), ">SHIP INTEGRITY: |||||",
+                                 ">LEVEL: 1", ">SCORE: 0"};
+    for (int32_t row = 1; row <= 4; row++) EXPECT_EQ(shown.text(row, 1, 62), boxed(lines[row - 1]));
     EXPECT_EQ(shown.text(34, 1, 62), boxed(">Click anywhere to begin"));
     push_key(SDLK_ESCAPE, true);
     const Frame paused =
@@ -206,8 +204,7 @@ TEST_F(PlayGame, CometCalledAsLaserRunsLowEarlyClearPays) {
     EXPECT_EQ(frame(100).at(34, 62).glyph, GLYPH_COMET);
     frame(100);
     shown = frame(6000);
-    EXPECT_EQ(shown.text(3, 1, 10), ">LEVEL: 2 ");
-    EXPECT_EQ(shown.text(4, 1, 13), ">SCORE: 1700 ");
+    EXPECT_EQ(shown.text(3, 1, 10) + shown.text(4, 1, 13), ">LEVEL: 2 >SCORE: 1700 ");
     EXPECT_EQ(shown.text(34, 1, 62), boxed(">")) << "the start line is level 1's";
 }
 
@@ -224,12 +221,10 @@ TEST_F(PlayGame, EachDelayCountsFromItsCommandsFrame) {
         frame(100);
         issued += std::to_string(GAME.spawner->next);
     }
-    EXPECT_EQ(issued, "222223333455");
-    EXPECT_EQ(GAME.spawner->next_time, NEVER);
+    EXPECT_EQ(std::tuple(issued, GAME.spawner->next_time), std::tuple("222223333455", NEVER));
     check_block({.x = 43, .y = 25, .step = -1, .kind = RED_RAM});
     const Frame shown = frame(100, {button(false)}); // a button held is released
-    EXPECT_EQ(shown.text(15, 27, 9), " TRIUNFO ");
-    EXPECT_EQ(shown.text(17, 25, 13), " Score: 1200 ");
+    EXPECT_EQ(shown.text(15, 27, 9) + shown.text(17, 25, 13), " TRIUNFO  Score: 1200 ");
     EXPECT_EQ(STATE, title);
 }
 
@@ -238,9 +233,8 @@ TEST_F(PlayGame, GameLostInTheFrameItIsWonIsLost) {
     start({});
     GAME.player.integrity = 0;
     const Frame shown = frame(10, {button(true), button(false)});
-    EXPECT_EQ(shown.text(15, 26, 12), " TE MORISTE ");
-    EXPECT_EQ(shown.text(17, 21, 21), " Level: 1   Score: 0 ");
-    EXPECT_EQ(shown.text(19, 18, 28), " Click anywhere to continue ");
+    EXPECT_EQ(shown.text(15, 26, 12) + shown.text(17, 21, 21) + shown.text(19, 18, 28),
+              " TE MORISTE  Level: 1   Score: 0  Click anywhere to continue ");
     EXPECT_EQ(STATE, title) << "no victory screen waits for a click after the defeat";
 }
 
