@@ -47,8 +47,7 @@ struct Battlefield : testing::Test {
     Army army;
     Battlefield() {
         set_map({}); // an open grid: its edge reads as wall
-        TIME.now = 1000;
-        SCORE = 0;
+        std::tie(TIME.now, SCORE) = std::tuple(1000, 0);
     }
     // `frames` frames `wait` ms apart, keys held: the updates and beams in the game's order.
     void play(uint64_t wait, std::initializer_list<uint8_t> keys = {}, int frames = 1) {
