@@ -94,21 +94,19 @@ TEST_F(Battlefield, AimsAtTheNearestInTurnAndSeesWhatAWalkMeets) {
         const int32_t x = int32_t(random() % COLUMNS), y = int32_t(random() % ROWS);
         i % 3 ? set_cell(x, y, i % 3 == 1 ? SPACE_EMPTY : SPACE_ENEMY) : mark_cell(x, y);
     }
-    for (int32_t y = 0; y < ROWS; y++)
-        for (int32_t x = 0; x < COLUMNS; x++) {
-            Ship ship{.x = x, .y = y};
-            scan(ship);
-            for (uint32_t dir = UP; dir <= LEFT; dir++) {
-                const Vector& v = VECTORS[dir];
-                int32_t far = 1;
-                while (cell_at(x + far * v.dx, y + far * v.dy) == SPACE_EMPTY) far++;
-                const auto met = uint32_t(std::abs(cell_at(x + far * v.dx, y + far * v.dy)));
-                const Sight seen = look(ship, dir), kept = ship.sight[dir];
-                ASSERT_EQ(std::tuple(seen.space, seen.distance, kept.space, kept.distance),
-                          std::tuple(met, far, met, far))
-                    << x << "," << y << " looking " << dir;
-            }
-        }
+    for (int32_t i = 0; i < ROWS * COLUMNS * 4; i++) { // from every cell, each way
+        const int32_t x = i / 4 % COLUMNS, y = i / 4 / COLUMNS, dir = i % 4;
+        const Vector& v = VECTORS[dir];
+        Ship ship{.x = x, .y = y};
+        scan(ship);
+        int32_t far = 1;
+        while (cell_at(x + far * v.dx, y + far * v.dy) == SPACE_EMPTY) far++;
+        const auto met = uint32_t(std::abs(cell_at(x + far * v.dx, y + far * v.dy)));
+        const Sight seen = look(ship, dir), kept = ship.sight[dir];
+        ASSERT_EQ(std::tuple(seen.space, seen.distance, kept.space, kept.distance),
+                  std::tuple(met, far, met, far))
+            << x << "," << y << " looking " << dir;
+    }
 }
 
 TEST_F(Battlefield, PlayerSlipsPastCornersAndFiresOncePerPress) {
