@@ -3,6 +3,7 @@
 #include "game_parts.h"
 #include "scenario.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -46,8 +47,7 @@ struct Battlefield : testing::Test {
     Army army;
     Battlefield() {
         set_map({}); // an open grid: its edge reads as wall
-        TIME.now = 1000;
-        SCORE = 0;
+        std::tie(TIME.now, SCORE) = std::tuple(1000, 0);
     }
     // `frames` frames `wait` ms apart, keys held: the updates and beams in the game's order.
     void play(uint64_t wait, std::initializer_list<uint8_t> keys = {}, int frames = 1) {
@@ -66,8 +66,9 @@ struct Battlefield : testing::Test {
 };
 } // namespace
 
-// Among equally near targets: left, ahead, right, behind; enemies never look behind.
-TEST_F(Battlefield, AimsAtTheNearestTargetInTurn) {
+// Among equally near targets: left, ahead, right, behind; enemies never look behind. Then every
+// look on a random field against a cell-by-cell walk.
+TEST_F(Battlefield, AimsAtTheNearestInTurnAndSeesWhatAWalkMeets) {
     Ship ram = place(BLUE_RAM, 10, 10);
     put(SPACE_PLAYER, {{10, 12}});
     scan(ram);
@@ -84,37 +85,28 @@ TEST_F(Battlefield, AimsAtTheNearestTargetInTurn) {
         set_cell(20 + far * v.dx, 20 + far * v.dy, SPACE_EMPTY);
     }
     EXPECT_EQ(aims, "U3 R3 D3 L4 U4 ");
-}
 
-TEST(Sensing, EveryLookMatchesACellByCellWalk) {
     std::mt19937 random(7);
     Grid cells{};
     for (int32_t& code : cells) code = random() % 6 ? 0 : static_cast<int32_t>(random() % 7) - 3;
     set_map(cells);
     for (int32_t i = 0; i < 500; i++) {
-        const auto x = static_cast<int32_t>(random() % COLUMNS);
-        const auto y = static_cast<int32_t>(random() % ROWS);
-        if (i % 3 == 0)
-            mark_cell(x, y);
-        else
-            set_cell(x, y, i % 3 == 1 ? SPACE_EMPTY : SPACE_ENEMY);
+        const int32_t x = int32_t(random() % COLUMNS), y = int32_t(random() % ROWS);
+        i % 3 ? set_cell(x, y, i % 3 == 1 ? SPACE_EMPTY : SPACE_ENEMY) : mark_cell(x, y);
     }
-    for (int32_t y = 0; y < ROWS; y++)
-        for (int32_t x = 0; x < COLUMNS; x++) {
-            Ship ship;
-            std::tie(ship.x, ship.y) = std::pair(x, y);
-            scan(ship);
-            for (uint32_t dir = UP; dir <= LEFT; dir++) {
-                const Vector& v = VECTORS[dir];
-                int32_t far = 1;
-                while (cell_at(x + far * v.dx, y + far * v.dy) == SPACE_EMPTY) far++;
-                const auto met = uint32_t(std::abs(cell_at(x + far * v.dx, y + far * v.dy)));
-                const Sight seen = look(ship, dir), kept = ship.sight[dir];
-                ASSERT_EQ(std::tuple(seen.space, seen.distance, kept.space, kept.distance),
-                          std::tuple(met, far, met, far))
-                    << x << "," << y << " looking " << dir;
-            }
-        }
+    for (int32_t i = 0; i < ROWS * COLUMNS * 4; i++) { // from every cell, each way
+        const int32_t x = i / 4 % COLUMNS, y = i / 4 / COLUMNS, dir = i % 4;
+        const Vector& v = VECTORS[dir];
+        Ship ship{.x = x, .y = y};
+        scan(ship);
+        int32_t far = 1;
+        while (cell_at(x + far * v.dx, y + far * v.dy) == SPACE_EMPTY) far++;
+        const auto met = uint32_t(std::abs(cell_at(x + far * v.dx, y + far * v.dy)));
+        const Sight seen = look(ship, dir), kept = ship.sight[dir];
+        ASSERT_EQ(std::tuple(seen.space, seen.distance, kept.space, kept.distance),
+                  std::tuple(met, far, met, far))
+            << x << "," << y << " looking " << dir;
+    }
 }
 
 TEST_F(Battlefield, PlayerSlipsPastCornersAndFiresOncePerPress) {
@@ -179,15 +171,12 @@ TEST_F(Battlefield, HitEnemyPausesRedRamTakesTwoKillScores) {
     for (uint64_t wait : {now, step, pause, last, step, pause, last}) {
         if (wait == step) mark_cell(army[0].x, army[0].y); // a hit, just as its step falls due
         play(wait);
-        if (wait == step) {
-            EXPECT_TRUE(queued_samples().empty()) << "an enemy's hit is silent";
-        }
+        EXPECT_TRUE(wait != step || queued_samples().empty()) << "an enemy's hit is silent";
         seen += army.empty()
                     ? "-"
                     : std::to_string(army[0].x) + ":" + std::to_string(army[0].integrity) + " ";
     }
-    EXPECT_EQ(seen, "11:2 11:1 11:1 12:1 12:0 12:0 -");
-    EXPECT_EQ(SCORE, 100u);
+    EXPECT_EQ(std::tuple(seen, SCORE), std::tuple("11:2 11:1 11:1 12:1 12:0 12:0 -", 100u));
     empty_mixer(); // the explosion
     player = place(PLAYER, 20, 20);
     mark_cell(20, 20);
@@ -208,7 +197,6 @@ TEST_F(Battlefield, WhatLeavesACellLeavesThePlayerInIt) {
     spawn_enemy(RED_RAM, 10, 8, RIGHT, army); // survives, pausing with its cell empty
     play(100, {KEY_FIRE});
     play(90, {KEY_UP}, 2);
-    EXPECT_EQ(player.y, 8);
     play(20);
     EXPECT_EQ(pose(army[0]), std::tuple(11, 8, RIGHT, 1)) << "resumed, and stepped";
     EXPECT_EQ(std::tuple(cell_at(10, 8), cell_at(11, 8), player.integrity),
@@ -282,13 +270,6 @@ TEST_F(Battlefield, MapFilesFillTheGridWhateverTheirBytes) {
     EXPECT_EQ(std::count(MAP.begin(), MAP.end(), SPACE_EMPTY), 2303) << "only 2304 bytes count";
     load_bytes(std::string(40, '\x09'));
     EXPECT_EQ(std::count(MAP.begin(), MAP.end(), SPACE_WALL), 40) << "stray bytes are walls";
-    // The map's edge keeps every ship in, whatever keys are held.
-    player = place(PLAYER, 63, 35);
-    for (uint32_t kind : {BLUE_RAM, GREEN_GUNNER, RED_RAM, CYAN_GUNNER})
-        spawn_enemy(kind, kind % 2 ? 63 : 0, 7 * kind, kind, army);
-    for (int frame = 0; frame < 400; frame++)
-        play(45, {uint8_t(frame % 5), uint8_t(frame / 5 % 5)}); // every pair of keys in turn
-    EXPECT_TRUE(on_grid(player.x, player.y));
 }
 
 // From every corner, whatever its facing and wherever the player stands on the shipped map.
@@ -300,15 +281,10 @@ TEST_F(Battlefield, CometLeavesConsoleAtOnceAndComesInLine) {
         for (int32_t x = 1 + y % 4; x <= 62; x += 4)
             if (shipped[y * COLUMNS + x] == SPACE_EMPTY) stands.push_back({x, y});
     ASSERT_GT(stands.size(), 150u);
-    auto in_line = [&] {
-        for (uint32_t dir = UP; dir <= LEFT; dir++) {
-            const Sight seen = look(player, dir);
-            if (seen.space == SPACE_ENEMY &&
-                player.x + seen.distance * VECTORS[dir].dx == comet.x &&
-                player.y + seen.distance * VECTORS[dir].dy == comet.y)
-                return true;
-        }
-        return false;
+    ASSERT_EQ(std::count(shipped.begin(), shipped.end(), SPACE_ENEMY), 0);
+    auto in_line = [&] { // the comet is the only enemy to be seen
+        scan(player);
+        return std::ranges::any_of(player.sight, [](Sight s) { return s.space == SPACE_ENEMY; });
     };
     NoFont no_font;
     for (uint8_t field = FIRST_COMET_FIELD; field < FIELD_COUNT; field++)
