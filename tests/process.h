@@ -36,6 +36,7 @@ inline bool until(std::chrono::milliseconds patience, const std::function<bool()
 // the record if it runs on.
 struct Child {
     pid_t pid = -1;
+    std::optional<int> ended; // the exit status, or 128 + the ending signal
     Child(std::vector<std::string> args, const std::string& log, bool both = false) {
         posix_spawn_file_actions_t files;
         posix_spawn_file_actions_init(&files);
@@ -50,14 +51,14 @@ struct Child {
     }
     Child(const Child&) = delete;
     ~Child() {
-        if (pid > 0 && kill(pid, SIGKILL) == 0) waitpid(pid, nullptr, 0);
+        if (pid > 0 && !ended && kill(pid, SIGKILL) == 0) waitpid(pid, nullptr, 0);
     }
-    // The exit status, or 128 + the ending signal; none while it runs on past `patience`.
+    // `ended`, waited for up to `patience`; once known it stays, so asking again costs nothing.
     std::optional<int> status(std::chrono::milliseconds patience, rusage* usage = nullptr) {
         int raw = 0;
-        if (!until(patience, [&] { return pid > 0 && wait4(pid, &raw, WNOHANG, usage) == pid; }))
-            return {};
-        pid = -1;
-        return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        if (!ended &&
+            until(patience, [&] { return pid > 0 && wait4(pid, &raw, WNOHANG, usage) == pid; }))
+            ended = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        return ended;
     }
 };
