@@ -1,8 +1,7 @@
-// What reaches the screen. The built game in a real X window on Xvfb, played through XTest and
-// read back from screenshots. The game's fast way of drawing against the plain way (every glyph
-// modulated on the one sheet and copied as it comes, every frame cleared whole): the same pixels
-// on every screen, on the software renderer and on OpenGL. The pause and the end screens are drawn
-// once, and come back when a window system that lost them asks.
+// What reaches the screen: the built game in a real X window on Xvfb, played through XTest; the
+// game's fast way of drawing against the plain way (every glyph modulated as it comes, every frame
+// cleared whole), pixel for pixel on the software renderer and on OpenGL. The pause and the end
+// screens are drawn once, and come back when a window system that lost them asks.
 #include "display/glyphs.h"
 #include "harness.h"
 #include "process.h"
@@ -48,31 +47,17 @@ bool ink(int glyph, int x, int y) {
     return reinterpret_cast<const uint32_t*>(row)[CELL * (glyph % 16) + x] >> 24 != 0;
 }
 
-// All the glyph's ink in the colour and no other pixel so; pixels under `over`'s ink are skipped.
-bool shows(const Pixels& shot, int row, int col, int glyph, const Colour& c,
-           int over = GLYPH_NONE) {
-    for (int y = 0; y < CELL; y++)
-        for (int x = 0; x < CELL && !shot.empty(); x++) {
-            uint32_t pixel = shot[(row * CELL + y) * WINDOW_WIDTH + col * CELL + x];
-            bool coloured = pixel == uint32_t(c.r << 16 | c.g << 8 | c.b);
-            if (!(over && ink(over, x, y)) && coloured != ink(glyph, x, y)) return false;
-        }
-    return !shot.empty();
-}
-
+// All the text's ink in the colour and no other pixel of its cells so.
 Wanted text_at(int row, int col, std::string_view text, const Colour& c) {
     return [=](const Pixels& shot) {
-        for (size_t i = 0; i < text.size(); i++)
-            if (!shows(shot, row, col + int(i), uint8_t(text[i]), c)) return false;
-        return true;
+        for (int x = 0; x < CELL * int(text.size()) && !shot.empty(); x++)
+            for (int y = 0; y < CELL; y++)
+                if ((shot[(row * CELL + y) * WINDOW_WIDTH + col * CELL + x] ==
+                     uint32_t(c.r << 16 | c.g << 8 | c.b)) !=
+                    ink(uint8_t(text[x / CELL]), x % CELL, y))
+                    return false;
+        return !shot.empty();
     };
-}
-
-// What the renderer holds after the present: the software renderer keeps its picture.
-Pixels renderer_pixels() {
-    Pixels out(WINDOW_WIDTH * WINDOW_HEIGHT);
-    SDL_RenderReadPixels(RENDERER, nullptr, SDL_PIXELFORMAT_ARGB8888, out.data(), WINDOW_WIDTH * 4);
-    return out;
 }
 
 // The picture's own 1152 x 648 pixels, each read from the middle of where window `w` shows it:
@@ -229,10 +214,8 @@ class RealWindow : public testing::Test {
         if (x) XCloseDisplay(x);
     }
 
-    // The game, on SDL's default renderer unless one is named, in place of any before it; whether
-    // its window shows. Libraries that SDL loads for a real window leak at exit, some from modules
-    // gone by then that no suppression can name; the in-process tests hold the game's own code
-    // to no leaks.
+    // The game on SDL's default renderer unless one is named, in place of any before; whether its
+    // window shows. Leaks are not looked for: libraries SDL loads for a real window leak at exit.
     bool launch(const std::string& renderer) {
         if (window) XKillClient(x, window); // its window gone before the next is looked for
         game.emplace(std::vector<std::string>{"env", "-C", QUELTIVAR_SOURCE_DIR,
@@ -268,17 +251,14 @@ class RealWindow : public testing::Test {
             return wanted(shot.empty() && find_window() ? read_window(x, window) : shot);
         });
     }
-    // For an effect that shows only after the release: `key` names a key, or is empty for the left
-    // button. The game reads held levels, so a press released before its next frame goes unseen:
-    // each try holds longer.
-    bool click(const std::string& key, const Wanted& wanted) {
-        const KeyCode code = XKeysymToKeycode(x, XStringToKeysym(key.c_str()));
+    // For an effect that shows only after the release of `key`, or of the left button when none.
+    // The game reads held levels, so a press released before its next frame goes unseen: each try
+    // holds longer.
+    bool click(KeySym key, const Wanted& wanted) {
         for (auto held = 200ms; held < 4s; held *= 2) {
             for (bool down : {true, false}) {
-                if (key.empty())
-                    XTestFakeButtonEvent(x, Button1, down, CurrentTime);
-                else
-                    XTestFakeKeyEvent(x, code, down, CurrentTime);
+                key ? XTestFakeKeyEvent(x, XKeysymToKeycode(x, key), down, CurrentTime)
+                    : XTestFakeButtonEvent(x, Button1, down, CurrentTime);
                 XSync(x, False);
                 if (down) std::this_thread::sleep_for(held);
             }
@@ -302,13 +282,14 @@ TEST_F(RealWindow, PlayedAtTwiceTheSizeOnEachRenderer) {
         // On PLAY where the window shows it; judged there unscaled, the click would miss.
         XWarpPointer(x, None, window, 0, 0, 0, 0, (2 * PLAY_COL + 3) * CELL,
                      (2 * PLAY_ROW + 1) * CELL);
-        ASSERT_TRUE(click("", text_at(1, 1, ">LASER: ", WHITE))) << "PLAY leads to the play screen";
+        ASSERT_TRUE(click(NoSymbol, text_at(1, 1, ">LASER: ", WHITE)))
+            << "PLAY leads to the play screen";
         // The console greys while waves are busy; its last line shows until level 1 is over.
-        ASSERT_TRUE(click("", text_at(34, 1, ">Click anywhere to begin", DARK_GRAY)))
+        ASSERT_TRUE(click(NoSymbol, text_at(34, 1, ">Click anywhere to begin", DARK_GRAY)))
             << "a click starts the waves";
 
         Pixels paused;
-        ASSERT_TRUE(click("Escape", [&](const Pixels& shot) {
+        ASSERT_TRUE(click(XK_Escape, [&](const Pixels& shot) {
             paused = shot;
             return text_at(17, 18, "Press ESC again to unpause", WHITE)(shot);
         })) << "Escape pauses";
@@ -323,28 +304,27 @@ TEST_F(RealWindow, PlayedAtTwiceTheSizeOnEachRenderer) {
         XMapWindow(x, window);
         EXPECT_TRUE(await(as_paused)) << "the pause comes back mapped again";
         // Dimmed further under the veil.
-        EXPECT_TRUE(click("Escape", text_at(1, 1, ">LASER: ", DARK_GRAY))) << "Escape unpauses";
+        EXPECT_TRUE(click(XK_Escape, text_at(1, 1, ">LASER: ", DARK_GRAY))) << "Escape unpauses";
     }
 }
 
-TEST(Drawing, TintedSheetsOnSoftwareMatchAndComeBack) {
-    Headless game;
-    compare_ways(Way::TINTED_SHEETS, renderer_pixels);
-}
-
-TEST(Drawing, BatchOnOpenGLMatchesAndComesBack) {
+TEST(Drawing, FastWayMatchesThePlainOnEachRendererAndComesBack) {
     VirtualDisplay xvfb;
     ASSERT_FALSE(xvfb.name.empty()) << "Xvfb did not start; make test installs it (package xvfb)";
-    // SDL's first choice on an X display, over the dummy drivers the environment names, until
-    // SDL_Quit. No other test looks for a display in the environment.
+    // No other test looks for a display in the environment.
     setenv("DISPLAY", xvfb.name.c_str(), 1);
-    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
-    SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "opengl", SDL_HINT_OVERRIDE);
 #if defined(__SANITIZE_ADDRESS__)
     // SDL on X keeps blocks of the system's D-Bus library, and Mesa's threads some of their own,
     // to the end of the process; the headless tests hold the game's own code to no leaks.
     __lsan::ScopedDisabler system_leaks;
 #endif
-    Headless game;
-    compare_ways(Way::BATCH, window_pixels);
+    for (const auto& [renderer, fast_way] :
+         {std::pair("software", Way::TINTED_SHEETS), std::pair("opengl", Way::BATCH)}) {
+        SCOPED_TRACE(renderer);
+        // Over the dummy drivers the environment names, until SDL_Quit.
+        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
+        SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, renderer, SDL_HINT_OVERRIDE);
+        Headless game;
+        compare_ways(fast_way, window_pixels);
+    }
 }
