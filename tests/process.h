@@ -32,8 +32,7 @@ inline bool until(std::chrono::milliseconds patience, const std::function<bool()
     return true;
 }
 
-// A program from PATH, its standard error (and output, when `both`) written to `log`; killed with
-// the record if it runs on.
+// A program from PATH, its stderr (and stdout, when `both`) written to `log`; killed if it runs on.
 struct Child {
     pid_t pid = -1;
     std::optional<int> ended; // the exit status, or 128 + the ending signal

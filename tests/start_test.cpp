@@ -35,8 +35,7 @@ const Stand DEVICE = {[](const std::string& at) { fs::create_symlink("/dev/zero"
                       "not a regular file (a character device)"};
 
 struct Ended {
-    std::optional<int> status;
-    std::string said; // standard error and output
+    std::string said; // standard error and output, then how it ended
     long peak_kb;     // resident memory at its highest
 };
 
@@ -56,7 +55,9 @@ Ended run(std::vector<std::string> command, const std::string& dir, const std::s
     if (!sound.empty() && until(60s, [&] { return child.status(0ms, &usage) || music(); }) &&
         !child.ended)
         kill(child.pid, SIGINT);
-    Ended ended = {child.status(120s, &usage), slurp(dir + ".said"), usage.ru_maxrss};
+    const std::optional<int> status = child.status(120s, &usage);
+    Ended ended = {slurp(dir + ".said") + (status ? "exit " + std::to_string(*status) : "running"),
+                   usage.ru_maxrss};
     fs::remove(dir + ".said");
     return ended;
 }
@@ -95,11 +96,10 @@ TEST(Shell, StartsOnTheTitleWarnedOfWhatItLacks) {
                                                              ": " + stand.reason;
         EXPECT_TRUE(said.starts_with("queltivar: warning: " + about)) << said;
         EXPECT_EQ(std::ranges::count(said, '\n'), 1) << said;
-        EXPECT_STREQ(SDL_GetWindowTitle(WINDOW), "Queltivar Nosperida Ku");
         EXPECT_EQ(STATE, title);
         push_quit();
         run_scenes();
-        EXPECT_EQ(std::pair(STATE, int(EXIT_STATUS)), std::pair(decltype(STATE)(nullptr), 0));
+        EXPECT_EQ(EXIT_STATUS, 0) << "a quit is no failure";
         shut_down();
     }
 }
@@ -124,8 +124,7 @@ TEST(Shell, TheBuiltGameSaysWhyItCannotStart) {
         const Ended ended = run({"SDL_VIDEODRIVER=" + driver, "XDG_RUNTIME_DIR=" + work.dir,
                                  "ASAN_OPTIONS=detect_leaks=0", QUELTIVAR_GAME},
                                 work.dir);
-        EXPECT_EQ(ended.status, 1) << says;
-        EXPECT_EQ(ended.said, "queltivar: " + says + "\n");
+        EXPECT_EQ(ended.said, "queltivar: " + says + "\nexit 1");
         // Sanitizers included, about 20 MB without a display's libraries; the huge sheet's claim
         // alone would be 1024 MB.
         EXPECT_TRUE(driver != "dummy" || ended.peak_kb < 100 * 1024) << ended.peak_kb << " KB";
@@ -184,32 +183,30 @@ TEST(Installed, LaidOutMovableAndNamingBothPlaces) {
                       home = fs::canonical(temp_dir()).string();
     const Ended install =
         run({QUELTIVAR_CMAKE, "--install", QUELTIVAR_BUILD_DIR, "--prefix", prefix}, home);
-    ASSERT_EQ(install.status, 0) << install.said;
+    ASSERT_TRUE(install.said.ends_with("exit 0")) << install.said;
     std::set<std::string> found;
     for (const auto& file : fs::recursive_directory_iterator(prefix))
         if (!file.is_directory()) found.insert(fs::relative(file.path(), prefix).string());
     EXPECT_EQ(found, wanted) << "nothing of the build or the tests, nothing missing";
     const Ended validate = run({"desktop-file-validate", entry}, home);
-    EXPECT_EQ(validate.status, 0) << "make test installs desktop-file-utils";
-    EXPECT_EQ(validate.said, "") << "neither errors nor hints";
+    EXPECT_EQ(validate.said, "exit 0") << "neither errors nor hints; make test installs it";
     EXPECT_NE(slurp(entry).find("\nExec=" + game + "\n"), std::string::npos) << slurp(entry);
 
     fs::rename(prefix, prefix + "-moved");
     const Ended interrupted = run({prefix + "-moved/games/queltivar"}, home, home + ".raw");
-    EXPECT_EQ(interrupted.status, 0) << "a clean Ctrl+C once the music plays";
-    // SDL's disk driver announces itself; it is the test's device, not the game's voice.
+    // A clean Ctrl+C once the music plays. SDL's disk driver announces itself: it is the test's
+    // device, not the game's voice.
     EXPECT_EQ(interrupted.said, "CRITICAL: You are using the SDL disk i/o audio driver!\n"
                                 "CRITICAL:  Writing to file [" +
-                                    home + ".raw].\n");
+                                    home + ".raw].\nexit 0");
     EXPECT_TRUE(fs::is_empty(home)) << "the game writes nothing where it is started";
     fs::remove(home + ".raw");
     fs::rename(prefix + "-moved", prefix);
 
     fs::remove_all(data);
     const Ended ended = run({game}, home);
-    EXPECT_EQ(ended.status, 1);
     EXPECT_EQ(ended.said, "queltivar: cannot load " + data +
                               "font.bmp: No such file or directory (looked first for a folder " +
-                              home + "/assets/, then in " + data + ")\n");
+                              home + "/assets/, then in " + data + ")\nexit 1");
     fs::remove_all(home);
 }
