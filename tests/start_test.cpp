@@ -23,15 +23,14 @@ struct Stand {
     void (*make)(const std::string& path);
     std::string reason = {};
 };
-const Stand MISSING = {[](const std::string&) {}, "No such file or directory"};
-const Stand FIFO = {[](const std::string& at) { mkfifo(at.c_str(), 0600); },
-                    "not a regular file (a FIFO)"};
-const Stand DIRECTORY = {[](const std::string& at) { fs::create_directory(at); }, "Is a directory"};
-const Stand SHIPPED = {
-    [](const std::string& at) { fs::create_symlink(QUELTIVAR_SOURCE_DIR "/" + at, at); }};
-const Stand NO_PICTURE = {[](const std::string& at) { write_file(at, "no picture"); },
+using Path = const std::string&;
+const Stand MISSING = {[](Path) {}, "No such file or directory"};
+const Stand FIFO = {[](Path at) { mkfifo(at.c_str(), 0600); }, "not a regular file (a FIFO)"};
+const Stand DIRECTORY = {[](Path at) { fs::create_directory(at); }, "Is a directory"};
+const Stand SHIPPED = {[](Path at) { fs::create_symlink(QUELTIVAR_SOURCE_DIR "/" + at, at); }};
+const Stand NO_PICTURE = {[](Path at) { write_file(at, "no picture"); },
                           "File is not a Windows BMP"};
-const Stand DEVICE = {[](const std::string& at) { fs::create_symlink("/dev/zero", at); },
+const Stand DEVICE = {[](Path at) { fs::create_symlink("/dev/zero", at); },
                       "not a regular file (a character device)"};
 
 struct Ended {
@@ -48,7 +47,7 @@ Ended run(std::vector<std::string> command, const std::string& dir, const std::s
                     dir, "SDL_VIDEODRIVER=dummy",
                     sound.empty() ? "SDL_AUDIODRIVER=dummy" : "SDL_AUDIODRIVER=disk",
                     "SDL_DISKAUDIOFILE=" + sound});
-    Child child(command, dir + ".said", true);
+    Child child(command, dir + ".said");
     rusage usage = {};
     const auto music = [&] { return slurp(sound).find_first_not_of('\0') != std::string::npos; };
     // Generous: a sanitized build on a loaded machine. A game that has ended plays nothing more.
@@ -109,7 +108,6 @@ TEST(Shell, StartsOnTheTitleWarnedOfWhatItLacks) {
 TEST(Shell, TheBuiltGameSaysWhyItCannotStart) {
     WorkDir work;
     const std::string cannot_load = "cannot load " + work.dir + "/assets/font.bmp: ";
-    // SDL's video driver, and the line said.
     for (const auto& [driver, says] : std::vector<std::pair<std::string, std::string>>{
              {"", "no display could be opened (is DISPLAY or WAYLAND_DISPLAY set?)"},
              {"offscreen", cannot_load + "No such file or directory"},
@@ -119,14 +117,12 @@ TEST(Shell, TheBuiltGameSaysWhyItCannotStart) {
         std::string huge = "BM" + std::string(12, '\0') + "\x28" + std::string(3, '\0') +
                            std::string("\0\x40\0\0\0\x40\0\0\x01\0\x20\0", 12);
         if (driver == "dummy") write_file("assets/font.bmp", huge.append(1024 - huge.size(), 0));
-        // The system's display libraries, tried and given up, leak at exit; not the game's code.
-        // XDG_RUNTIME_DIR is where a Wayland display would be, else its library complains of it.
+        // Display libraries tried and given up leak; Wayland's complains without XDG_RUNTIME_DIR.
         const Ended ended = run({"SDL_VIDEODRIVER=" + driver, "XDG_RUNTIME_DIR=" + work.dir,
                                  "ASAN_OPTIONS=detect_leaks=0", QUELTIVAR_GAME},
                                 work.dir);
         EXPECT_EQ(ended.said, "queltivar: " + says + "\nexit 1");
-        // Sanitizers included, about 20 MB without a display's libraries; the huge sheet's claim
-        // alone would be 1024 MB.
+        // About 20 MB with sanitizers; the huge sheet's claim alone would be 1024 MB.
         EXPECT_TRUE(driver != "dummy" || ended.peak_kb < 100 * 1024) << ended.peak_kb << " KB";
     }
 }
@@ -137,15 +133,14 @@ TEST(Shell, EveryLoaderRefusesAllButARegularFile) {
     Headless game;
     WorkDir work;
     const std::pair<std::string, void (*)()> loaders[] = {
-        {"map.dat", [] { load_map("assets/map.dat"); }},
-        {"spawner.dat", [] { (void)load_spawner("assets/spawner.dat"); }},
-        {"title.txt", [] { load_title_data("assets/title.txt"); }},
-        {"font.bmp", [] { (void)load_bmp_font("assets/font.bmp"); }},
-        {"title.wav", [] { (void)load_wav("assets/title.wav"); }},
+        {"assets/map.dat", [] { load_map("assets/map.dat"); }},
+        {"assets/spawner.dat", [] { (void)load_spawner("assets/spawner.dat"); }},
+        {"assets/title.txt", [] { load_title_data("assets/title.txt"); }},
+        {"assets/font.bmp", [] { (void)load_bmp_font("assets/font.bmp"); }},
+        {"assets/title.wav", [] { (void)load_wav("assets/title.wav"); }},
     };
-    for (const auto& [file, load] : loaders) {
-        const std::string path = "assets/" + file;
-        const bool warns_only = file.ends_with(".wav");
+    for (const auto& [path, load] : loaders) {
+        const bool warns_only = path.ends_with(".wav");
         for (const Stand& stand : {MISSING, FIFO, DIRECTORY, DEVICE, SHIPPED}) {
             fs::remove_all(path);
             stand.make(path);
@@ -188,25 +183,23 @@ TEST(Installed, LaidOutMovableAndNamingBothPlaces) {
     for (const auto& file : fs::recursive_directory_iterator(prefix))
         if (!file.is_directory()) found.insert(fs::relative(file.path(), prefix).string());
     EXPECT_EQ(found, wanted) << "nothing of the build or the tests, nothing missing";
-    const Ended validate = run({"desktop-file-validate", entry}, home);
-    EXPECT_EQ(validate.said, "exit 0") << "neither errors nor hints; make test installs it";
+    EXPECT_EQ(run({"desktop-file-validate", entry}, home).said, "exit 0") << "no errors, no hints";
     EXPECT_NE(slurp(entry).find("\nExec=" + game + "\n"), std::string::npos) << slurp(entry);
 
     fs::rename(prefix, prefix + "-moved");
-    const Ended interrupted = run({prefix + "-moved/games/queltivar"}, home, home + ".raw");
-    // A clean Ctrl+C once the music plays. SDL's disk driver announces itself: it is the test's
-    // device, not the game's voice.
-    EXPECT_EQ(interrupted.said, "CRITICAL: You are using the SDL disk i/o audio driver!\n"
-                                "CRITICAL:  Writing to file [" +
-                                    home + ".raw].\nexit 0");
+    // A clean Ctrl+C once the music plays; the disk driver's notes are SDL's, not the game's.
+    EXPECT_EQ(run({prefix + "-moved/games/queltivar"}, home, home + ".raw").said,
+              "CRITICAL: You are using the SDL disk i/o audio driver!\n"
+              "CRITICAL:  Writing to file [" +
+                  home + ".raw].\nexit 0");
     EXPECT_TRUE(fs::is_empty(home)) << "the game writes nothing where it is started";
     fs::remove(home + ".raw");
     fs::rename(prefix + "-moved", prefix);
 
     fs::remove_all(data);
-    const Ended ended = run({game}, home);
-    EXPECT_EQ(ended.said, "queltivar: cannot load " + data +
-                              "font.bmp: No such file or directory (looked first for a folder " +
-                              home + "/assets/, then in " + data + ")\nexit 1");
+    EXPECT_EQ(run({game}, home).said,
+              "queltivar: cannot load " + data +
+                  "font.bmp: No such file or directory (looked first for a folder " + home +
+                  "/assets/, then in " + data + ")\nexit 1");
     fs::remove_all(home);
 }

@@ -33,10 +33,9 @@ constexpr auto PATIENCE = 30s; // ample on two busy cores, spent in full only on
 
 bool ink(int glyph, int x, int y) {
     static SDL_Surface* sheet = [] {
-        SDL_Surface* loaded = SDL_LoadBMP(QUELTIVAR_SOURCE_DIR "/assets/font.bmp");
-        SDL_Surface* argb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0);
-        SDL_FreeSurface(loaded);
-        return argb;
+        std::unique_ptr<SDL_Surface, void (*)(SDL_Surface*)> loaded(
+            SDL_LoadBMP(QUELTIVAR_SOURCE_DIR "/assets/font.bmp"), SDL_FreeSurface);
+        return SDL_ConvertSurfaceFormat(loaded.get(), SDL_PIXELFORMAT_ARGB8888, 0);
     }();
     const auto* argb = static_cast<const uint32_t*>(sheet->pixels);
     return argb[(CELL * (glyph / 16) + y) * sheet->pitch / 4 + CELL * (glyph % 16) + x] >> 24;
@@ -65,9 +64,8 @@ Pixels read_window(Display* x, Window w) {
     Pixels shot;
     for (int y = 0; image && y < WINDOW_HEIGHT; y++)
         for (int col = 0; col < WINDOW_WIDTH; col++)
-            shot.push_back(XGetPixel(image, (2 * col + 1) * a.width / (2 * WINDOW_WIDTH),
-                                     (2 * y + 1) * a.height / (2 * WINDOW_HEIGHT)) &
-                           0xffffff);
+            shot.push_back(0xffffff & XGetPixel(image, (2 * col + 1) * a.width / (2 * WINDOW_WIDTH),
+                                                (2 * y + 1) * a.height / (2 * WINDOW_HEIGHT)));
     if (image) XDestroyImage(image);
     return shot;
 }
@@ -87,9 +85,8 @@ const std::vector<uint8_t> ASKING = {SDL_WINDOWEVENT_EXPOSED, SDL_WINDOWEVENT_SH
                                      SDL_WINDOWEVENT_RESTORED, SDL_WINDOWEVENT_SIZE_CHANGED,
                                      SDL_WINDOWEVENT_RESIZED};
 
-// On the reads of a waiting screen: keeps what it shows, then for each event loses the picture, as
-// a window system would leave it (a dark blue here), and sends the event; the next read finds the
-// screen back if the event asked for it, else lost.
+// On a waiting screen's reads: keeps what it shows, then for each event loses the picture (to a
+// dark blue) and sends the event; the next read finds the screen back if the event asks, else lost.
 void hide_and_show(Pixels (*pixels)(), const std::vector<uint8_t>& events) {
     auto kept = std::make_shared<Pixels>();
     on_read([=] { *kept = pixels(); });
@@ -164,14 +161,12 @@ void compare_ways(Way fast_way, Pixels (*pixels)()) {
     ASSERT_EQ(drawing_way(*fast), fast_way) << "the two ways must differ to be compared";
     ASSERT_EQ(drawing_way(*plain), Way::PLAIN);
     const Snapshot battle = crowd(150);
-    const std::vector<Pixels> want = screens(plain, battle, pixels);
-    const std::vector<Pixels> got = screens(fast, battle, pixels);
+    const std::vector<Pixels> want = screens(plain, battle, pixels),
+                              got = screens(fast, battle, pixels);
     std::filesystem::current_path(saved);
-    ASSERT_EQ(got.size(), want.size());
-    for (size_t i = 0; i < want.size(); i++) {
-        ASSERT_EQ(want[i].size(), size_t(WINDOW_WIDTH * WINDOW_HEIGHT)) << i;
-        EXPECT_TRUE(got[i] == want[i]) << "screen " << i;
-    }
+    for (size_t i = 0; i < want.size(); i++)
+        EXPECT_TRUE(!want[i].empty() && got.at(i) == want[i])
+            << "screen " << i << " read and equal";
     EXPECT_EQ(pending_reads(), 0u) << "every screen took its input";
     EXPECT_NE(want[3], want[42]) << "the battle changes, or the fast way's reuse goes untested";
     end_play();
@@ -263,15 +258,13 @@ TEST_F(RealWindow, PlayedAtTwiceTheSizeOnEachRenderer) {
                      errors);
         ASSERT_TRUE(until(PATIENCE, [&] { return find_window() || game->status(0ms); }) && window)
             << slurp(errors);
-        // As a window manager or a desktop's scaling would show it; at the screen's corner, as a
-        // window partly off the screen cannot be read back.
+        // Scaled as a desktop might; at the corner, as a window partly off screen cannot be read.
         XMoveResizeWindow(x, window, 0, 0, 2 * WINDOW_WIDTH, 2 * WINDOW_HEIGHT);
         ASSERT_TRUE(await(text_at(5, 21, "QUELTIVAR NOSPERIDA KU", WHITE))) << "the title, scaled";
         // On PLAY where the window shows it; judged there unscaled, the click would miss.
         XWarpPointer(x, None, window, 0, 0, 0, 0, (2 * PLAY_COL + 3) * CELL,
                      (2 * PLAY_ROW + 1) * CELL);
-        ASSERT_TRUE(click(NoSymbol, text_at(1, 1, ">LASER: ", WHITE)))
-            << "PLAY leads to the play screen";
+        ASSERT_TRUE(click(NoSymbol, text_at(1, 1, ">LASER: ", WHITE))) << "PLAY starts a game";
         // The console greys while waves are busy; its last line shows until level 1 is over.
         ASSERT_TRUE(click(NoSymbol, text_at(34, 1, ">Click anywhere to begin", DARK_GRAY)))
             << "a click starts the waves";
