@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <signal.h>
 #include <spawn.h>
-#include <sstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
@@ -19,9 +19,8 @@
 extern char** environ;
 
 inline std::string slurp(const std::string& path) {
-    std::ostringstream bytes;
-    bytes << std::ifstream(path, std::ios::binary).rdbuf();
-    return bytes.str();
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // Whether `done` comes true within `patience`; asked at least once.
@@ -32,16 +31,16 @@ inline bool until(std::chrono::milliseconds patience, const std::function<bool()
     return true;
 }
 
-// A program from PATH, its standard error (and output, when `both`) written to `log`; killed with
-// the record if it runs on.
+// A program from PATH, its stderr and stdout written to `log`; killed if it runs on.
 struct Child {
     pid_t pid = -1;
-    Child(std::vector<std::string> args, const std::string& log, bool both = false) {
+    std::optional<int> ended; // the exit status, or 128 + the ending signal
+    Child(std::vector<std::string> args, const std::string& log) {
         posix_spawn_file_actions_t files;
         posix_spawn_file_actions_init(&files);
         posix_spawn_file_actions_addopen(&files, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                          0600);
-        if (both) posix_spawn_file_actions_adddup2(&files, 2, 1);
+        posix_spawn_file_actions_adddup2(&files, 2, 1);
         std::vector<char*> argv;
         for (std::string& arg : args) argv.push_back(arg.data());
         argv.push_back(nullptr);
@@ -50,14 +49,14 @@ struct Child {
     }
     Child(const Child&) = delete;
     ~Child() {
-        if (pid > 0 && kill(pid, SIGKILL) == 0) waitpid(pid, nullptr, 0);
+        if (pid > 0 && !ended && kill(pid, SIGKILL) == 0) waitpid(pid, nullptr, 0);
     }
-    // The exit status, or 128 + the ending signal; none while it runs on past `patience`.
+    // `ended`, waited for up to `patience`; once known it stays, so asking again costs nothing.
     std::optional<int> status(std::chrono::milliseconds patience, rusage* usage = nullptr) {
         int raw = 0;
-        if (!until(patience, [&] { return pid > 0 && wait4(pid, &raw, WNOHANG, usage) == pid; }))
-            return {};
-        pid = -1;
-        return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        if (!ended &&
+            until(patience, [&] { return pid > 0 && wait4(pid, &raw, WNOHANG, usage) == pid; }))
+            ended = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        return ended;
     }
 };
