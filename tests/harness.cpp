@@ -11,17 +11,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
-#include <fcntl.h>
 #include <filesystem>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <stdexcept>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 // Pattern of the test font, in cell pixels: the top row marks a glyph and carries its colour;
@@ -184,34 +177,4 @@ void write_file(const std::string& path, const std::string& bytes) {
     if (!file) throw std::runtime_error("cannot write " + path);
     std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::fclose(file);
-}
-
-VirtualDisplay::VirtualDisplay() {
-    int fds[2] = {-1, -1};
-    if (pipe(fds) != 0) return;
-    fcntl(fds[0], F_SETFD, FD_CLOEXEC);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::string fd = std::to_string(fds[1]);
-    std::vector<std::string> args = {"Xvfb", "-displayfd",  fd,          "-screen",
-                                     "0",    "1280x800x24", "-nolisten", "tcp"};
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    // Xvfb writes the number of the display it found free once it serves it.
-    std::string number;
-    pollfd ready = {.fd = fds[0], .events = POLLIN, .revents = 0};
-    for (char c = 0;
-         pid > 0 && poll(&ready, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n';)
-        number += c;
-    close(fds[0]);
-    if (!number.empty()) name = ":" + number;
-}
-
-VirtualDisplay::~VirtualDisplay() {
-    if (pid > 0 && kill(pid, SIGKILL) == 0) waitpid(pid, nullptr, 0);
 }

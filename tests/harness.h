@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <sys/types.h>
 
 // What one grid cell shows: the topmost glyph and its colour as it reached the screen.
 struct Cell {
@@ -63,14 +62,3 @@ struct WorkDir {
 };
 
 void write_file(const std::string& path, const std::string& bytes);
-
-// Xvfb on a display of its own choosing, ended with the record; `name` (":N") is empty when it
-// did not start within ten seconds.
-struct VirtualDisplay {
-    pid_t pid = -1;
-    std::string name;
-    VirtualDisplay();
-    ~VirtualDisplay();
-    VirtualDisplay(const VirtualDisplay&) = delete;
-    VirtualDisplay& operator=(const VirtualDisplay&) = delete;
-};

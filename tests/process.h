@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include "harness.h"
+
 extern char** environ;
 
 inline std::string slurp(const std::string& path) {
@@ -59,4 +61,31 @@ struct Child {
             ended = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
         return ended;
     }
+};
+
+// Xvfb on a display of its own choosing with a screen of `size` pixels, ended with the record;
+// `name` (":N") is empty when it did not start within half a minute.
+struct VirtualDisplay {
+    std::string name;
+    explicit VirtualDisplay(const std::string& size = "1280x800") : dir(temp_dir()) {
+        // Xvfb writes there the number of the display it found free, once it serves it.
+        const std::string written = dir + "/display";
+        xvfb.emplace(std::vector<std::string>{"sh", "-c",
+                                              "exec Xvfb -displayfd 3 -screen 0 " + size +
+                                                  "x24 -nolisten tcp 3>" + written},
+                     "/dev/null");
+        std::string number;
+        if (until(std::chrono::seconds(30),
+                  [&] { return (number = slurp(written)).ends_with("\n"); }))
+            name = ":" + number.substr(0, number.size() - 1);
+    }
+    VirtualDisplay(const VirtualDisplay&) = delete;
+    ~VirtualDisplay() {
+        xvfb.reset();
+        std::filesystem::remove_all(dir);
+    }
+
+  private:
+    std::string dir;
+    std::optional<Child> xvfb;
 };
