@@ -165,7 +165,7 @@ TEST(Assets, IconIsRebuiltAtEverySize) {
         EXPECT_TRUE(out != png || built.substr(16, 8) == big_endian + big_endian) << icon;
         std::filesystem::remove(out);
     }
-    std::ofstream("assets_test_icon.txt") << "glyph 128 white\n";
+    std::ofstream("assets_test_icon.txt") << "glyph " << int{GLYPH_PLAYER} << " white\n";
     EXPECT_NE(run_tool("icon", {"assets_test_icon.txt", font, "16", png}), 0) << "a named colour";
     EXPECT_NE(run_tool("icon", {source, ASSETS + "map.dat", "16", png}), 0) << "a map as font";
     EXPECT_FALSE(std::filesystem::remove(png)) << "a refused icon written anyway";
