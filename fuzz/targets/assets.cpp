@@ -3,9 +3,9 @@
 
 #include "battlefield/map.h"
 #include "display/text.h"
-#include "scenes/title.h"
 #include "platform/assets.h"
 #include "platform/clock.h"
+#include "scenes/title.h"
 #include "shell/shell.h"
 #include "sound/mixer.h"
 #include "sound/sound.h"

@@ -7,10 +7,10 @@
 #include "battlefield/player.h"
 #include "display/text.h"
 #include "input/input.h"
-#include "scenes/console.h"
-#include "scenes/title.h"
 #include "platform/clock.h"
 #include "platform/platform.h"
+#include "scenes/console.h"
+#include "scenes/title.h"
 #include "sound/mixer.h"
 #include "waves/spawn_field.h"
 

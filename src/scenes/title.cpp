@@ -4,9 +4,9 @@
 #include "display/glyphs.h"
 #include "display/text.h"
 #include "input/input.h"
-#include "scenes/play.h"
 #include "platform/assets.h"
 #include "platform/platform.h"
+#include "scenes/play.h"
 #include "sound/mixer.h"
 #include "sound/sound.h"
 

@@ -2,8 +2,8 @@
 #include "shell/shell.h"
 
 #include "display/text.h"
-#include "scenes/title.h"
 #include "platform/assets.h"
+#include "scenes/title.h"
 #include "sound/mixer.h"
 #include "sound/sound.h"
 
