@@ -1,5 +1,6 @@
 // The repository's own files: its assets, rebuilt and fit for the game, and its layers.
 #include "harness.h"
+#include "process.h"
 
 #include "display/glyphs.h"
 #include "scenes/console.h"
@@ -14,7 +15,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <map>
 #include <numeric>
 #include <regex>
@@ -25,11 +25,6 @@ namespace {
 const std::string ASSETS = QUELTIVAR_SOURCE_DIR "/assets/";
 using Glyph = std::array<std::array<bool, CELL>, CELL>;
 using Graph = std::map<std::string, std::set<std::string>>; // folder to folders
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 int run_tool(const std::string& tool, const std::vector<std::string>& arguments) {
     std::string command = "'" QUELTIVAR_TOOL_DIR "/make_" + tool + "'";
