@@ -190,7 +190,8 @@ TEST(Assets, MapIsClosedReachableAndClearOnFieldsAndConsole) {
         const int x = i % COLUMNS, y = i / COLUMNS, glyph = console.cells[i].glyph;
         const bool ring = x == 0 || x == COLUMNS - 1 || y == 0 || y == ROWS - 1;
         // Walls may stand on the console's borders, rules and spaces, never on what it says.
-        const bool says = glyph != 0 && !std::ranges::count(std::string_view(" <>-"), glyph);
+        const bool says =
+            glyph != GLYPH_NONE && !std::ranges::count(std::string_view(" <>-"), glyph);
         EXPECT_EQ(map[i], ring ? 1 : says ? 0 : map[i] & 1) << "cell " << x << "," << y;
         EXPECT_TRUE(map[i] != 0 || reached[i]) << x << "," << y << " is cut off";
     }

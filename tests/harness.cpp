@@ -1,6 +1,7 @@
 // Headless test harness: real frames read back cell by cell, scripted input, a driven clock.
 #include "harness.h"
 
+#include "display/glyphs.h"
 #include "headless.h"
 #include "input/input.h"
 #include "platform/clock.h"
@@ -44,7 +45,7 @@ std::string Frame::text(int32_t row, int32_t col, int32_t length) const {
     std::string out;
     for (int32_t i = 0; i < length; i++) {
         int glyph = at(row, col + i).glyph;
-        out += glyph == 0 ? ' ' : glyph < 0 ? '?' : static_cast<char>(glyph);
+        out += glyph == GLYPH_NONE ? ' ' : glyph < 0 ? '?' : static_cast<char>(glyph);
     }
     return out;
 }
